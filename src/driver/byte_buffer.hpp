@@ -1,0 +1,42 @@
+// A growable byte buffer, and the reader of one input line into it.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+namespace ombrix {
+
+// Invariants, checked by every operation but creation and release: the
+// buffer and its storage exist, capacity and increment are not 0, and
+// length does not exceed capacity. A broken invariant ends the process.
+struct ByteBuffer {
+  ByteBuffer() = default;
+  ByteBuffer(const ByteBuffer&) = delete;
+  ByteBuffer& operator=(const ByteBuffer&) = delete;
+  ~ByteBuffer();
+
+  char* data = nullptr;
+  uint64_t capacity = 0;
+  uint64_t length = 0;
+  uint64_t increment = 0;
+};
+
+// Releasing a buffer is its destructor.
+using ByteBufferPtr = std::unique_ptr<ByteBuffer>;
+
+// A capacity or increment of 0 ends the process ("bf_alloc: Invalid Arguments").
+ByteBufferPtr bf_alloc(uint64_t capacity, uint64_t increment);
+// Appends one byte; when full, the storage grows by exactly `increment`.
+void bf_addch(ByteBuffer* buffer, char byte);
+void bf_check(const ByteBuffer* buffer);
+// Empties the buffer and keeps its storage.
+void bf_reset(ByteBuffer* buffer);
+
+// Appends one line of `input` (without its newline) and a NUL to the buffer.
+// The line ends at a newline, at the end of input or at a read error. When
+// `prompt` is given and the input is a terminal, the prompt goes to standard
+// error first.
+ByteBuffer* read_line(std::FILE* input, const char* prompt, ByteBuffer* buffer);
+
+}  // namespace ombrix

@@ -1,0 +1,48 @@
+#include "driver/dispatcher.hpp"
+
+#include <cstdio>
+
+#include "program/commands.hpp"
+
+namespace ombrix {
+
+namespace {
+
+void report_invalid() { std::fputs("ERROR: INVALID STATEMENT\n", stderr); }
+
+}  // namespace
+
+void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origin) {
+  if (text == nullptr || text[0] == '\0') return;
+  Scanner scanner(text);
+  if (std::optional<TokenKind> command = command_parse(scanner)) {
+    command_execute(interpreter, *command);
+    return;
+  }
+  if (std::unique_ptr<Statement> statement = statement_parse(scanner)) {
+    // The flow code is dropped: a direct GOTO or END moves nothing.
+    statement_execute(*statement, interpreter, FLOW_CONTINUE, FLOW_CONTINUE);
+    return;
+  }
+  // A synthesized line that is no statement must not reach the line-number
+  // step: a reply could otherwise store or delete lines of the running program.
+  if (origin == LineOrigin::synthesized) {
+    report_invalid();
+    return;
+  }
+  // The failed attempts gave back only their last token, so the number may
+  // stand after a keyword ("LET 5" deletes line 5).
+  const std::optional<Number> number = number_parse(scanner);
+  if (!number) {
+    report_invalid();
+    return;
+  }
+  const int32_t line = number_to_int(*number);
+  if (std::unique_ptr<Statement> statement = statement_parse(scanner)) {
+    interpreter.program.insert(line, std::move(statement));
+  } else {
+    interpreter.program.erase(line);
+  }
+}
+
+}  // namespace ombrix

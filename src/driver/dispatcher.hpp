@@ -1,0 +1,20 @@
+// The line dispatcher: decides what one input line is and acts on it.
+#pragma once
+
+#include "program/interpreter.hpp"
+
+namespace ombrix {
+
+enum class LineOrigin {
+  typed,        // read from the input: a command, a statement, a numbered line or a bare number
+  synthesized,  // made by INPUT: a direct statement or an error, never a numbered line
+};
+
+// In order: an immediate command; a direct statement, run at once with line
+// numbers -1 and released; a line number followed by a statement (stored) or
+// by nothing valid (that line deleted). Anything else gets
+// "ERROR: INVALID STATEMENT" on standard error. Whatever follows a complete
+// command or statement is ignored. An absent or empty text does nothing.
+void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origin = LineOrigin::typed);
+
+}  // namespace ombrix

@@ -1,0 +1,3 @@
+#include "driver/driver.hpp"
+
+int main(int argc, char* argv[]) { return ombrix::run_driver(argc, argv); }

@@ -1,0 +1,133 @@
+#include "expr/builtins.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace ombrix {
+
+namespace {
+
+struct BuiltinForm {
+  TokenKind kind;
+  const char* listing;  // text before the argument; RND and TIME list as the word alone
+  bool takes_argument;
+};
+
+// The order in which a primary tries the forms.
+constexpr std::array<BuiltinForm, 13> builtin_forms{{
+    {TOK_RND, "RND", false},
+    {TOK_TIME, "TIME", false},
+    {TOK_SIN, "SIN (", true},
+    {TOK_COS, "COS (", true},
+    {TOK_TAN, "TAN (", true},
+    {TOK_COT, "COT (", true},
+    {TOK_ATN, "ATN (", true},
+    {TOK_EXP, "EXP (", true},
+    {TOK_LOG, "LOG (", true},
+    {TOK_ABS, "ABS (", true},
+    {TOK_SGN, "SGN (", true},
+    {TOK_SQR, "SQR (", true},
+    {TOK_INT, "INT (", true},
+}};
+
+// form -> KEYWORD | KEYWORD "(" expression ")"
+std::unique_ptr<Primary> form_parse(Scanner& scanner, const BuiltinForm& form) {
+  scan_next(scanner);
+  if (scanner.kind != form.kind) {
+    scan_unget(scanner);
+    return nullptr;
+  }
+  if (!form.takes_argument) return std::make_unique<Primary>(Primary{form.kind, BuiltinMarker{}});
+  scan_next(scanner);  // skip "("; the keyword stays consumed if it is missing
+  if (scanner.kind != TOK_LPAREN) {
+    scan_unget(scanner);
+    return nullptr;
+  }
+  std::unique_ptr<Expression> argument = expression_parse(scanner);
+  if (!argument) return nullptr;
+  scan_next(scanner);
+  if (scanner.kind != TOK_RPAREN) {
+    scan_unget(scanner);
+    return nullptr;
+  }
+  return std::make_unique<Primary>(Primary{form.kind, BuiltinCall{std::move(argument)}});
+}
+
+// The result of a one-argument function for a present argument x.
+Number apply(TokenKind kind, Number x) {
+  switch (kind) {
+    case TOK_SIN: return number_from_float(std::sin(number_to_real(x)));
+    case TOK_COS: return number_from_float(std::cos(number_to_real(x)));
+    case TOK_TAN: return number_from_float(std::tan(number_to_real(x)));
+    case TOK_COT: return number_from_float(1.0f / std::tan(number_to_real(x)));
+    case TOK_ATN: return number_from_float(std::atan(number_to_real(x)));
+    case TOK_EXP: return number_from_float(std::exp(number_to_real(x)));
+    case TOK_LOG: return number_from_float(std::log(number_to_real(x)));
+    case TOK_SQR: return number_from_float(std::sqrt(number_to_real(x)));
+    case TOK_ABS:
+      if (x.is_integer()) return x.integer() < 0 ? number_from_int(static_cast<int32_t>(0u - x.payload)) : x;
+      return Number{NUMBER_REAL, x.payload & 0x7fffffffu};
+    case TOK_SGN:
+      if (x.is_integer()) return number_from_int(x.integer() > 0 ? 1 : (x.integer() < 0 ? -1 : 0));
+      return number_from_int(x.real() > 0.0f ? 1 : (x.real() < 0.0f ? -1 : 0));
+    case TOK_INT: return number_from_int(number_to_int(x));
+    default: return x;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Primary> builtin_parse(Scanner& scanner) {
+  for (const BuiltinForm& form : builtin_forms) {
+    if (std::unique_ptr<Primary> primary = form_parse(scanner, form)) return primary;
+  }
+  return nullptr;
+}
+
+Value builtin_eval(const Primary& primary, EvalState& state) {
+  switch (primary.kind) {
+    case TOK_RND: return number_from_float(random_next(state));
+    case TOK_TIME: return number_from_int(time_of_day(state));
+    default: break;
+  }
+  const Value x = expression_eval(*std::get<BuiltinCall>(primary.payload).argument, state);
+  if (!x) return std::nullopt;
+  return apply(static_cast<TokenKind>(primary.kind), *x);
+}
+
+void builtin_list(const Primary& primary) {
+  for (const BuiltinForm& form : builtin_forms) {
+    if (form.kind != primary.kind) continue;
+    std::fputs(form.listing, stdout);
+    if (form.takes_argument) {
+      expression_list(*std::get<BuiltinCall>(primary.payload).argument);
+      std::fputc(')', stdout);
+    }
+    return;
+  }
+}
+
+float random_next(EvalState& state) {
+  state.random_seed = (state.random_seed * 16807u) % 2147483647u;
+  return static_cast<float>(state.random_seed) * 0x1p-31f;
+}
+
+void random_randomize(EvalState& state) {
+  const std::time_t now = state.clock(nullptr);
+  state.random_seed = now == 0 ? 1 : static_cast<uint64_t>(now);
+}
+
+int32_t time_of_day(EvalState& state) {
+  const std::time_t now = state.clock(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return 0;  // no local time: report midnight
+  local.tm_sec = 0;
+  local.tm_min = 0;
+  local.tm_hour = 0;
+  const std::time_t midnight = std::mktime(&local);
+  if (midnight == static_cast<std::time_t>(-1)) return 0;
+  return static_cast<int32_t>(static_cast<uint32_t>(now - midnight));
+}
+
+}  // namespace ombrix

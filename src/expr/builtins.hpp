@@ -1,0 +1,31 @@
+// The built-in functions RND, TIME, SIN, COS, TAN, COT, ATN, EXP, LOG, ABS,
+// SGN, SQR and INT, and the random generator behind RND and RANDOMIZE.
+#pragma once
+
+#include <memory>
+
+#include "expr/expression.hpp"
+
+namespace ombrix {
+
+// Tries each built-in form in the fixed order RND, TIME, SIN, COS, TAN, COT,
+// ATN, EXP, LOG, ABS, SGN, SQR, INT. A form that fails after its keyword keeps
+// the keyword consumed, and the later forms are tried on what follows: so
+// "SIN COS(0)" is COS(0), while "COS SIN(0)" fails.
+std::unique_ptr<Primary> builtin_parse(Scanner& scanner);
+
+// The value of a built-in primary. A one-argument function of the absent
+// value is the absent value.
+Value builtin_eval(const Primary& primary, EvalState& state);
+
+// "RND", "TIME", or the keyword, " (", the argument and ")".
+void builtin_list(const Primary& primary);
+
+// Park-Miller: seed = seed * 16807 mod (2^31 - 1), the value seed * 2^-31.
+float random_next(EvalState& state);
+// Seeds from the clock; a time of 0 seeds 1, since 0 would never change.
+void random_randomize(EvalState& state);
+// Seconds since the last local midnight.
+int32_t time_of_day(EvalState& state);
+
+}  // namespace ombrix

@@ -1,0 +1,39 @@
+// What evaluating an expression reads and changes: the 26 variable slots,
+// the random generator's seed and the clock behind TIME and RANDOMIZE.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+
+#include "values/number.hpp"
+
+namespace ombrix {
+
+inline constexpr int VARIABLE_SLOTS = 26;
+
+struct EvalState {
+  std::array<Value, VARIABLE_SLOTS> variables{};
+  uint64_t random_seed = 1;
+  // The calendar clock; tests replace it to make TIME and RANDOMIZE repeatable.
+  std::time_t (*clock)(std::time_t*) = std::time;
+};
+
+// The slot of a variable letter: (c - 65) mod 26 with a truncating remainder,
+// so lower-case letters share the slots of the letters six places on
+// ("a" is "G", "u" is "A").
+constexpr int variable_slot(char letter) {
+  int slot = (static_cast<unsigned char>(letter) - 65) % VARIABLE_SLOTS;
+  return slot < 0 ? slot + VARIABLE_SLOTS : slot;  // only for bytes below 'A', which are never letters
+}
+
+// Stores a value (the absent value empties the slot).
+inline void variable_set(EvalState& state, char letter, Value value) {
+  state.variables[static_cast<std::size_t>(variable_slot(letter))] = value;
+}
+inline Value variable_get(const EvalState& state, char letter) {
+  return state.variables[static_cast<std::size_t>(variable_slot(letter))];
+}
+inline void variables_clear(EvalState& state) { state.variables.fill(std::nullopt); }
+
+}  // namespace ombrix

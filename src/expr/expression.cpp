@@ -1,0 +1,204 @@
+#include "expr/expression.hpp"
+
+#include <cstdio>
+
+#include "expr/builtins.hpp"
+
+namespace ombrix {
+
+// sign -> "+" | "-"
+std::optional<Sign> sign_parse(Scanner& scanner) {
+  scan_next(scanner);
+  if (scanner.kind == TOK_PLUS || scanner.kind == TOK_MINUS) return Sign{scanner.kind};
+  scan_unget(scanner);
+  return std::nullopt;
+}
+
+// mulop -> "*" | "/" | "\" | "MOD"
+std::optional<MulOp> mulop_parse(Scanner& scanner) {
+  scan_next(scanner);
+  switch (scanner.kind) {
+    case TOK_TIMES:
+    case TOK_DIVIDE:
+    case TOK_INTDIV:
+    case TOK_MOD: return MulOp{scanner.kind};
+    default: scan_unget(scanner); return std::nullopt;
+  }
+}
+
+// variable -> letter
+std::optional<Variable> variable_parse(Scanner& scanner) {
+  scan_next(scanner);
+  if (scanner.kind == TOK_VARIABLE) return Variable{scanner.text()[0]};
+  scan_unget(scanner);
+  return std::nullopt;
+}
+
+// primary -> variable | number | "(" expression ")" | builtin
+std::unique_ptr<Primary> primary_parse(Scanner& scanner) {
+  if (std::optional<Variable> variable = variable_parse(scanner)) {
+    return std::make_unique<Primary>(Primary{TOK_VARIABLE, *variable});
+  }
+  if (std::optional<Number> literal = number_parse(scanner)) {
+    return std::make_unique<Primary>(Primary{TOK_NUMBER, *literal});
+  }
+  scan_next(scanner);
+  if (scanner.kind == TOK_LPAREN) {  // skip "("
+    std::unique_ptr<Expression> inner = expression_parse(scanner);
+    if (!inner) return nullptr;  // "(" and what the inner parse read stay consumed
+    scan_next(scanner);
+    if (scanner.kind != TOK_RPAREN) {
+      scan_unget(scanner);
+      return nullptr;
+    }
+    return std::make_unique<Primary>(Primary{PRIMARY_PARENS, Parens{std::move(inner)}});
+  }
+  scan_unget(scanner);
+  return builtin_parse(scanner);
+}
+
+// factor -> primary ["^" primary]
+std::unique_ptr<Factor> factor_parse(Scanner& scanner) {
+  std::unique_ptr<Primary> base = primary_parse(scanner);
+  if (!base) return nullptr;
+  scan_next(scanner);
+  if (scanner.kind != TOK_POWER) {
+    scan_unget(scanner);
+    return std::make_unique<Factor>(Factor{std::move(base), nullptr});
+  }
+  std::unique_ptr<Primary> exponent = primary_parse(scanner);  // "^" stays consumed on failure
+  if (!exponent) return nullptr;
+  return std::make_unique<Factor>(Factor{std::move(base), std::move(exponent)});
+}
+
+// term -> factor [mulop factor]
+std::unique_ptr<Term> term_parse(Scanner& scanner) {
+  std::unique_ptr<Factor> first = factor_parse(scanner);
+  if (!first) return nullptr;
+  std::optional<MulOp> op = mulop_parse(scanner);
+  if (!op) return std::make_unique<Term>(Term{std::move(first), std::nullopt, nullptr});
+  std::unique_ptr<Factor> second = factor_parse(scanner);
+  if (!second) return nullptr;
+  return std::make_unique<Term>(Term{std::move(first), op, std::move(second)});
+}
+
+// expression -> [sign] term [sign term]
+std::unique_ptr<Expression> expression_parse(Scanner& scanner) {
+  NestingGuard guard(scanner);
+  if (!guard.entered()) return nullptr;
+  std::optional<Sign> first_sign = sign_parse(scanner);
+  std::unique_ptr<Term> first = term_parse(scanner);
+  if (!first) return nullptr;
+  std::optional<Sign> second_sign = sign_parse(scanner);
+  if (!second_sign) return std::make_unique<Expression>(Expression{first_sign, std::move(first), std::nullopt, nullptr});
+  std::unique_ptr<Term> second = term_parse(scanner);
+  if (!second) return nullptr;
+  return std::make_unique<Expression>(Expression{first_sign, std::move(first), second_sign, std::move(second)});
+}
+
+int32_t sign_eval(Sign sign) { return sign.kind == TOK_MINUS ? -1 : 1; }
+
+namespace {
+
+// The value of sign * x, as the integer product (+1 or -1) * x gives it.
+// For a real, a product with +1 changes no bit and a product with -1 flips
+// the sign bit of every value but a NaN, which the multiplication passes on
+// unchanged.
+Value apply_sign(std::optional<Sign> sign, Value x) {
+  if (!sign || sign->kind == TOK_PLUS || !x) return x;
+  if (x->is_integer()) return number_from_int(static_cast<int32_t>(0u - x->payload));
+  const float f = x->real();
+  return f != f ? x : number_from_float(-f);
+}
+
+}  // namespace
+
+// (sign1 * term1) + (sign2 * term2), a missing term counting as integer 0:
+// so a lone real term gains "+ 0", which turns a negative zero positive.
+Value expression_eval(const Expression& expression, EvalState& state) {
+  const Value x1 = apply_sign(expression.first_sign, term_eval(*expression.first, state));
+  if (!expression.second) return number_add(x1, number_from_int(0));
+  const Value x2 = apply_sign(expression.second_sign, term_eval(*expression.second, state));
+  return number_add(x1, x2);
+}
+
+// A term without operator is its factor times integer 1, which leaves every
+// value as it is.
+Value term_eval(const Term& term, EvalState& state) {
+  const Value a = factor_eval(*term.first, state);
+  if (!term.op) return a;
+  const Value b = factor_eval(*term.second, state);
+  switch (term.op->kind) {
+    case TOK_MOD: return number_mod(a, b);
+    case TOK_INTDIV: return number_idiv(a, b);
+    case TOK_DIVIDE: return number_div(a, b);
+    default: return number_mul(a, b);
+  }
+}
+
+Value factor_eval(const Factor& factor, EvalState& state) {
+  const Value base = primary_eval(*factor.base, state);
+  if (!factor.exponent) return base;
+  const Value exponent = primary_eval(*factor.exponent, state);
+  return number_pow(base, exponent);
+}
+
+Value primary_eval(const Primary& primary, EvalState& state) {
+  switch (primary.kind) {
+    case TOK_VARIABLE: return variable_eval(std::get<Variable>(primary.payload), state);
+    case TOK_NUMBER: return std::get<Number>(primary.payload);
+    case PRIMARY_PARENS: return expression_eval(*std::get<Parens>(primary.payload).inner, state);
+    default: return builtin_eval(primary, state);
+  }
+}
+
+void sign_list(Sign sign) { std::fputc(sign.kind == TOK_MINUS ? '-' : '+', stdout); }
+
+void mulop_list(MulOp op) {
+  switch (op.kind) {
+    case TOK_DIVIDE: std::fputs("/", stdout); break;
+    case TOK_INTDIV: std::fputs("\\", stdout); break;
+    case TOK_MOD: std::fputs("MOD", stdout); break;
+    default: std::fputs("*", stdout); break;
+  }
+}
+
+void variable_list(Variable variable) { std::fputc(variable.letter, stdout); }
+
+void expression_list(const Expression& expression) {
+  if (expression.first_sign) sign_list(*expression.first_sign);
+  term_list(*expression.first);
+  if (expression.second_sign) sign_list(*expression.second_sign);
+  if (expression.second) term_list(*expression.second);
+}
+
+void term_list(const Term& term) {
+  factor_list(*term.first);
+  if (!term.op) return;
+  std::fputc(' ', stdout);
+  mulop_list(*term.op);
+  std::fputc(' ', stdout);
+  factor_list(*term.second);
+}
+
+void factor_list(const Factor& factor) {
+  primary_list(*factor.base);
+  if (!factor.exponent) return;
+  std::fputc('^', stdout);
+  primary_list(*factor.exponent);
+}
+
+void primary_list(const Primary& primary) {
+  switch (primary.kind) {
+    case TOK_VARIABLE: variable_list(std::get<Variable>(primary.payload)); break;
+    case TOK_NUMBER: number_print(std::get<Number>(primary.payload)); break;
+    case PRIMARY_PARENS:
+      std::fputc('(', stdout);
+      expression_list(*std::get<Parens>(primary.payload).inner);
+      std::fputc(')', stdout);
+      break;
+    default: builtin_list(primary); break;
+  }
+}
+
+}  // namespace ombrix

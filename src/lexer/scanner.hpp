@@ -1,0 +1,75 @@
+// The scanner: yields the tokens of one line, one at a time, and can give
+// the last one back.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "lexer/patterns.hpp"
+#include "lexer/token.hpp"
+
+namespace ombrix {
+
+// A match at one position: the kind and the number of bytes it covers.
+// TOK_INVALID (length 0) when no rule matches.
+struct TokenMatch {
+  TokenKind kind;
+  std::size_t length;
+};
+
+// The ordered table of regular expressions, tried one by one: the reference.
+TokenMatch match_token_by_table(const Patterns& patterns, const char* at);
+// A hand-written matcher that yields exactly what the table yields; used on
+// every line because it does not run up to 59 regexec calls per token.
+TokenMatch match_token_fast(const char* at);
+
+// The scanning state of one line. The line's text must outlive the scanner.
+// The current token's text is a view into the line, not a copy: it lives as
+// long as the line does.
+struct Scanner {
+  explicit Scanner(const char* line, const Patterns* reference = nullptr)
+      : cursor(line), patterns(reference) {}
+
+  std::string_view text() const { return {token, length}; }
+  bool has_text() const { return token != nullptr; }
+
+  const char* cursor;
+  TokenKind kind = TOK_PRINT;
+  const char* token = nullptr;  // start of the current token in the line
+  std::size_t length = 0;
+  // Nesting of parentheses, function arguments and THEN statements, bounded
+  // by MAX_NESTING so that no line can exhaust the stack.
+  int depth = 0;
+  // When set, tokens are matched by the compiled table instead of the fast
+  // matcher (the reference path, used to check the fast one).
+  const Patterns* patterns;
+};
+
+// How deep parse trees may nest. Deeper nesting fails to parse at the token
+// that would go one level too deep.
+inline constexpr int MAX_NESTING = 1000;
+
+void scan_next(Scanner& scanner);
+void scan_unget(Scanner& scanner);
+
+// Enters one level of nesting for as long as it lives; `entered` is false
+// when the limit is already reached (and then nothing was entered).
+class NestingGuard {
+ public:
+  explicit NestingGuard(Scanner& scanner) : scanner_(scanner) {
+    entered_ = scanner_.depth < MAX_NESTING;
+    if (entered_) ++scanner_.depth;
+  }
+  NestingGuard(const NestingGuard&) = delete;
+  NestingGuard& operator=(const NestingGuard&) = delete;
+  ~NestingGuard() {
+    if (entered_) --scanner_.depth;
+  }
+  bool entered() const { return entered_; }
+
+ private:
+  Scanner& scanner_;
+  bool entered_;
+};
+
+}  // namespace ombrix

@@ -1,0 +1,131 @@
+#include "program/flow.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "program/interpreter.hpp"
+
+namespace ombrix {
+
+IfStatement::IfStatement(std::unique_ptr<Expression> l, RelationalOperator o, std::unique_ptr<Expression> r,
+                         std::unique_ptr<Statement> t)
+    : left(std::move(l)), op(o), right(std::move(r)), then(std::move(t)) {}
+IfStatement::IfStatement(IfStatement&&) noexcept = default;
+IfStatement& IfStatement::operator=(IfStatement&&) noexcept = default;
+IfStatement::~IfStatement() = default;
+
+std::optional<RelationalOperator> relop_parse(Scanner& scanner) {
+  scan_next(scanner);
+  if (scanner.kind >= TOK_LE && scanner.kind <= TOK_EQ) return RelationalOperator{scanner.kind};
+  scan_unget(scanner);
+  return std::nullopt;
+}
+
+void relop_list(RelationalOperator op) {
+  const char* text = "?";
+  switch (op.kind) {
+    case TOK_LE: text = "<="; break;
+    case TOK_LTGT: text = "<>"; break;
+    case TOK_LT: text = "<"; break;
+    case TOK_GE: text = ">="; break;
+    case TOK_GTLT: text = "><"; break;
+    case TOK_GT: text = ">"; break;
+    case TOK_EQ: text = "="; break;
+    default: break;
+  }
+  std::fputs(text, stdout);
+}
+
+bool relop_test(RelationalOperator op, Value left, Value right) {
+  if (op.kind < TOK_LE || op.kind > TOK_EQ) {
+    std::fprintf(stdout, "Runtime error: Unknown relational operator type: %d", op.kind);
+    std::exit(1);
+  }
+  const float nan = __builtin_nanf("");
+  const float l = left ? number_to_real(*left) : nan;
+  const float r = right ? number_to_real(*right) : nan;
+  switch (op.kind) {
+    case TOK_LE: return l <= r;
+    case TOK_LT: return l < r;
+    case TOK_GE: return l >= r;
+    case TOK_GT: return l > r;
+    case TOK_EQ: return l == r;
+    default: return l != r;  // "<>" and "><": true when either side is NaN
+  }
+}
+
+void return_push(Interpreter& interpreter, int32_t line) { interpreter.return_stack.push_back(line); }
+
+int32_t return_pop(Interpreter& interpreter) {
+  if (interpreter.return_stack.empty()) return STACK_EMPTY;
+  const int32_t line = interpreter.return_stack.back();
+  interpreter.return_stack.pop_back();
+  return line;
+}
+
+std::unique_ptr<Statement> if_parse(Scanner& scanner) {
+  std::unique_ptr<Expression> left = expression_parse(scanner);
+  if (!left) return nullptr;
+  std::optional<RelationalOperator> op = relop_parse(scanner);
+  if (!op) return nullptr;
+  std::unique_ptr<Expression> right = expression_parse(scanner);
+  if (!right) return nullptr;
+  scan_next(scanner);  // skip THEN
+  if (scanner.kind != TOK_THEN) {
+    scan_unget(scanner);
+    return nullptr;
+  }
+  // Any statement may follow, another IF too, but not a bare line number.
+  std::unique_ptr<Statement> then = statement_parse(scanner);
+  if (!then) return nullptr;
+  return std::make_unique<Statement>(
+      Statement{IfStatement(std::move(left), *op, std::move(right), std::move(then))});
+}
+
+std::unique_ptr<Statement> goto_parse(Scanner& scanner) {
+  std::unique_ptr<Expression> target = expression_parse(scanner);
+  if (!target) return nullptr;
+  return std::make_unique<Statement>(Statement{GotoStatement{std::move(target)}});
+}
+
+std::unique_ptr<Statement> gosub_parse(Scanner& scanner) {
+  std::unique_ptr<Expression> target = expression_parse(scanner);
+  if (!target) return nullptr;
+  return std::make_unique<Statement>(Statement{GosubStatement{std::move(target)}});
+}
+
+int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
+  const Value left = expression_eval(*statement.left, interpreter.eval);
+  const Value right = expression_eval(*statement.right, interpreter.eval);
+  if (!relop_test(statement.op, left, right)) return FLOW_CONTINUE;
+  return statement_execute(*statement.then, interpreter, current, following);
+}
+
+// The target as a line number; an absent target jumps nowhere.
+int32_t goto_execute(const GotoStatement& statement, Interpreter& interpreter) {
+  const Value target = expression_eval(*statement.target, interpreter.eval);
+  return target ? number_to_int(*target) : FLOW_CONTINUE;
+}
+
+int32_t gosub_execute(const GosubStatement& statement, Interpreter& interpreter, int32_t following) {
+  const Value target = expression_eval(*statement.target, interpreter.eval);
+  if (!target) return FLOW_CONTINUE;
+  if (following > 0) return_push(interpreter, following);
+  return number_to_int(*target);
+}
+
+int32_t return_execute(Interpreter& interpreter) {
+  const int32_t line = return_pop(interpreter);
+  return line < 0 ? FLOW_CONTINUE : line;
+}
+
+void if_list(const IfStatement& statement) {
+  std::fputs("IF ", stdout);
+  expression_list(*statement.left);
+  relop_list(statement.op);
+  expression_list(*statement.right);
+  std::fputs(" THEN ", stdout);
+  statement_list(*statement.then);
+}
+
+}  // namespace ombrix

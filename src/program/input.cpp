@@ -1,0 +1,61 @@
+#include "program/input.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "program/interpreter.hpp"
+
+namespace ombrix {
+
+std::unique_ptr<Statement> input_parse(Scanner& scanner) {
+  InputStatement statement;
+  for (;;) {
+    std::optional<Variable> variable = variable_parse(scanner);
+    if (!variable) {
+      if (statement.variables.empty()) return nullptr;
+      break;  // after a comma: the comma stays consumed and ends the list
+    }
+    statement.variables.push_back(*variable);
+    scan_next(scanner);
+    if (scanner.kind != TOK_COMMA) {
+      scan_unget(scanner);
+      break;
+    }
+  }
+  return std::make_unique<Statement>(Statement{std::move(statement)});
+}
+
+void input_list(const InputStatement& statement) {
+  std::fputs("INPUT ", stdout);
+  bool first = true;
+  for (const Variable variable : statement.variables) {
+    if (!first) std::fputs(", ", stdout);
+    first = false;
+    variable_list(variable);
+  }
+}
+
+int32_t input_execute(const InputStatement& statement, Interpreter& interpreter) {
+  if (interpreter.host == nullptr) return FLOW_CONTINUE;
+  const char* reply = interpreter.host->read_reply();
+  input_assign(statement, reply, *interpreter.host);
+  return FLOW_CONTINUE;
+}
+
+void input_assign(const InputStatement& statement, const char* reply, LineHost& host) {
+  if (reply == nullptr) return;
+  // Fields are cut as strsep(..., ",") cuts them: the first field starts at
+  // the beginning, and after the field that reaches the end none is left.
+  std::string fields(reply);
+  char* cursor = fields.data();
+  // "LET " + letter + " = " + the longest field fits in the reply's length plus 16.
+  std::string line(fields.size() + 16, '\0');
+  for (const Variable variable : statement.variables) {
+    const char* field = cursor != nullptr ? strsep(&cursor, ",") : "0";
+    std::snprintf(line.data(), line.size(), "LET %c = %s", variable.letter, field);
+    host.dispatch_synthesized(line.c_str());
+  }
+}
+
+}  // namespace ombrix

@@ -1,0 +1,50 @@
+// All the state of one interpreter, made once by the driver and passed by
+// reference; tests make a fresh one each.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "expr/eval_state.hpp"
+#include "lexer/patterns.hpp"
+#include "program/loop.hpp"
+#include "program/program.hpp"
+#include "program/shell.hpp"
+
+namespace ombrix {
+
+// What a running program needs from the layer above it: INPUT reads its
+// reply through it and hands each synthesized LET line back to the line
+// dispatcher.
+class LineHost {
+ public:
+  virtual ~LineHost() = default;
+  // One reply line from standard input, "? " first on a terminal. The text
+  // stays valid until the next call.
+  virtual const char* read_reply() = 0;
+  // Dispatches a synthesized line as a direct statement and nothing else:
+  // such a line can never store or delete a program line.
+  virtual void dispatch_synthesized(const char* line) = 0;
+};
+
+struct Interpreter {
+  EvalState eval;
+  Program program;
+  std::array<ForRecord, VARIABLE_SLOTS> loops{};
+  std::vector<int32_t> return_stack;
+  bool stop = false;
+  bool trace = false;
+  Patterns patterns;
+  LineHost* host = nullptr;
+  ShellRunner shell_runner = shell_run;
+  // Fuzzing bounds each run by the number of jumps it may take (the only way
+  // a program can run long). Zero, as in the shipped program, means no bound.
+  uint64_t jump_budget = 0;
+};
+
+// Empties the program, the variables, the loop records and the return stack.
+// Leaves the stop and trace flags, the seed and the patterns alone.
+void interpreter_reset(Interpreter& interpreter);
+
+}  // namespace ombrix

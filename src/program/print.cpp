@@ -1,0 +1,78 @@
+#include "program/print.hpp"
+
+#include <cstdio>
+
+namespace ombrix {
+
+std::unique_ptr<StringLiteral> string_parse(Scanner& scanner) {
+  scan_next(scanner);
+  if (scanner.kind != TOK_STRING) {
+    scan_unget(scanner);
+    return nullptr;
+  }
+  const std::string_view text = scanner.text();
+  return std::make_unique<StringLiteral>(StringLiteral{std::string(text.substr(1, text.size() - 2))});
+}
+
+void string_list(const StringLiteral& literal) {
+  std::fputc('"', stdout);
+  std::fputs(literal.text.c_str(), stdout);
+  std::fputc('"', stdout);
+}
+
+namespace {
+
+// item -> expression | string. The expression is tried first, and what it
+// read stays read: in PRINT -"A" the sign is lost and the item is "A".
+bool print_item_parse(Scanner& scanner, PrintItem& item) {
+  if ((item.expression = expression_parse(scanner))) return true;
+  item.string = string_parse(scanner);
+  return item.string != nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<Statement> print_parse(Scanner& scanner) {
+  PrintStatement statement;
+  for (;;) {
+    PrintItem item;
+    if (!print_item_parse(scanner, item)) {
+      if (statement.items.empty()) return nullptr;
+      break;  // after a comma: the comma stays consumed and ends the list
+    }
+    statement.items.push_back(std::move(item));
+    scan_next(scanner);
+    if (scanner.kind != TOK_COMMA) {
+      scan_unget(scanner);
+      break;
+    }
+  }
+  return std::make_unique<Statement>(Statement{std::move(statement)});
+}
+
+void print_execute(const PrintStatement& statement, EvalState& state) {
+  for (const PrintItem& item : statement.items) {
+    if (item.expression) {
+      number_print(expression_eval(*item.expression, state));
+    } else {
+      std::fputs(item.string->text.c_str(), stdout);
+    }
+  }
+  std::fputc('\n', stdout);
+}
+
+void print_list(const PrintStatement& statement) {
+  std::fputs("PRINT ", stdout);
+  bool first = true;
+  for (const PrintItem& item : statement.items) {
+    if (!first) std::fputs(", ", stdout);
+    first = false;
+    if (item.expression) {
+      expression_list(*item.expression);
+    } else {
+      string_list(*item.string);
+    }
+  }
+}
+
+}  // namespace ombrix

@@ -1,0 +1,17 @@
+// PRINT and string literals.
+#pragma once
+
+#include "program/statement.hpp"
+
+namespace ombrix {
+
+// string -> '"' characters '"'
+std::unique_ptr<StringLiteral> string_parse(Scanner& scanner);
+void string_list(const StringLiteral& literal);
+
+// print -> PRINT item {"," item} [","]; a trailing comma is accepted and ends the list.
+std::unique_ptr<Statement> print_parse(Scanner& scanner);
+void print_execute(const PrintStatement& statement, EvalState& state);
+void print_list(const PrintStatement& statement);
+
+}  // namespace ombrix

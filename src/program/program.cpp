@@ -1,0 +1,112 @@
+#include "program/program.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "program/interpreter.hpp"
+
+namespace ombrix {
+
+void Program::insert(int32_t number, std::unique_ptr<Statement> statement) {
+  if (number <= 0) return;  // dropped silently, with its statement
+  lines_.insert_or_assign(number, std::move(statement));
+  image_stale_ = true;
+}
+
+void Program::erase(int32_t number) {
+  if (number <= 0) return;
+  if (lines_.erase(number) != 0) image_stale_ = true;
+}
+
+void Program::clear() {
+  lines_.clear();
+  image_.clear();
+  image_stale_ = true;
+}
+
+void Program::renumber() {
+  std::map<int32_t, std::unique_ptr<Statement>> renumbered;
+  int32_t number = 10;
+  for (auto& [old_number, statement] : lines_) {
+    // Past 2147483640 the next number would not fit; such a program would
+    // need more than 214 million lines, far beyond what memory holds.
+    renumbered.emplace_hint(renumbered.end(), number, std::move(statement));
+    number += 10;
+  }
+  lines_ = std::move(renumbered);
+  image_stale_ = true;
+}
+
+const Statement* Program::find(int32_t number) const {
+  if (number <= 0) return nullptr;
+  const auto it = lines_.find(number);
+  return it == lines_.end() ? nullptr : it->second.get();
+}
+
+std::vector<RunLine>& Program::image() {
+  if (!image_stale_) return image_;
+  image_.clear();
+  image_.reserve(lines_.size());
+  for (const auto& [number, statement] : lines_) {
+    if (!image_.empty()) image_.back().following = number;
+    image_.push_back(RunLine{number, FLOW_CONTINUE, statement.get()});
+  }
+  image_stale_ = false;
+  return image_;
+}
+
+std::size_t Program::image_index(int32_t number) {
+  const std::vector<RunLine>& lines = image();
+  const auto it = std::lower_bound(lines.begin(), lines.end(), number,
+                                   [](const RunLine& line, int32_t n) { return line.number < n; });
+  if (it == lines.end() || it->number != number) return NO_LINE;
+  return static_cast<std::size_t>(it - lines.begin());
+}
+
+void line_print(int32_t number, const Statement& statement) {
+  std::printf("%d ", number);
+  statement_list(statement);
+  std::fputc('\n', stdout);
+}
+
+void program_list(const Program& program) {
+  for (const auto& [number, statement] : program.lines()) line_print(number, *statement);
+}
+
+void program_run(Interpreter& interpreter) {
+  Program& program = interpreter.program;
+  std::vector<RunLine>& image = program.image();
+  std::size_t at = 0;
+  uint64_t jumps_left = interpreter.jump_budget;
+  while (at < image.size()) {
+    RunLine& line = image[at];
+    if (interpreter.trace) {
+      std::fputs("TR> ", stdout);
+      line_print(line.number, *line.statement);
+    }
+    const int32_t flow = statement_execute(*line.statement, interpreter, line.number, line.following);
+    if (flow == FLOW_CONTINUE) {
+      ++at;
+      continue;
+    }
+    if (flow == FLOW_END) return;
+    if (interpreter.jump_budget != 0 && --jumps_left == 0) return;
+    if (flow != line.cached_jump) {
+      const std::size_t target = program.image_index(flow);
+      if (target == NO_LINE) return;  // no such line: the run ends silently
+      line.cached_jump = flow;
+      line.cached_index = target;
+    }
+    at = line.cached_index;
+  }
+}
+
+void interpreter_reset(Interpreter& interpreter) {
+  variables_clear(interpreter.eval);
+  interpreter.loops.fill(ForRecord{});
+  interpreter.program.clear();
+  interpreter.return_stack.clear();
+  interpreter.return_stack.shrink_to_fit();
+}
+
+}  // namespace ombrix

@@ -1,0 +1,45 @@
+#include "program/shell.hpp"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace ombrix {
+
+int32_t shell_run(const char* command) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
+    _exit(1);  // no exit(): the parent's buffered output must not be written twice
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    // Retry only an interrupted wait; any other failure leaves no status.
+    if (errno != EINTR) return -1;
+  }
+  return status >> 8;
+}
+
+}  // namespace ombrix
+
+#include "program/print.hpp"
+
+namespace ombrix {
+
+std::unique_ptr<Statement> shell_parse(Scanner& scanner) {
+  std::unique_ptr<StringLiteral> command = string_parse(scanner);
+  if (!command) return nullptr;
+  return std::make_unique<Statement>(Statement{ShellStatement{std::move(*command)}});
+}
+
+void shell_list(const ShellStatement& statement) {
+  std::fputs("SHELL ", stdout);
+  string_list(statement.command);
+}
+
+}  // namespace ombrix

@@ -1,0 +1,174 @@
+#include "program/statement.hpp"
+
+#include <cstdio>
+
+#include "expr/builtins.hpp"
+#include "program/flow.hpp"
+#include "program/input.hpp"
+#include "program/interpreter.hpp"
+#include "program/loop.hpp"
+#include "program/print.hpp"
+#include "program/shell.hpp"
+
+namespace ombrix {
+
+namespace {
+
+// let -> LET variable "=" expression
+std::unique_ptr<Statement> let_parse(Scanner& scanner) {
+  std::optional<Variable> variable = variable_parse(scanner);
+  if (!variable) return nullptr;
+  scan_next(scanner);  // skip "="
+  if (scanner.kind != TOK_EQ) {
+    scan_unget(scanner);
+    return nullptr;
+  }
+  std::unique_ptr<Expression> value = expression_parse(scanner);
+  if (!value) return nullptr;
+  return std::make_unique<Statement>(Statement{LetStatement{*variable, std::move(value)}});
+}
+
+template <typename Keyword>
+std::unique_ptr<Statement> keyword_statement() {
+  return std::make_unique<Statement>(Statement{Keyword{}});
+}
+
+template <class... Ts>
+struct Overloaded : Ts... {
+  using Ts::operator()...;
+};
+
+}  // namespace
+
+TokenKind statement_kind(const Statement& statement) {
+  return std::visit(Overloaded{
+                        [](const PrintStatement&) { return TOK_PRINT; },
+                        [](const IfStatement&) { return TOK_IF; },
+                        [](const GotoStatement&) { return TOK_GOTO; },
+                        [](const InputStatement&) { return TOK_INPUT; },
+                        [](const LetStatement&) { return TOK_LET; },
+                        [](const GosubStatement&) { return TOK_GOSUB; },
+                        [](const ReturnStatement&) { return TOK_RETURN; },
+                        [](const EndStatement&) { return TOK_END; },
+                        [](const RemStatement&) { return TOK_REM; },
+                        [](const RandomizeStatement&) { return TOK_RANDOMIZE; },
+                        [](const StopStatement&) { return TOK_STOP; },
+                        [](const ClsStatement&) { return TOK_CLS; },
+                        [](const ShellStatement&) { return TOK_SHELL; },
+                        [](const BeepStatement&) { return TOK_BEEP; },
+                        [](const ForStatement&) { return TOK_FOR; },
+                        [](const NextStatement&) { return TOK_NEXT; },
+                    },
+                    statement.body);
+}
+
+std::unique_ptr<Statement> statement_parse(Scanner& scanner) {
+  NestingGuard guard(scanner);
+  scan_next(scanner);
+  if (!guard.entered()) {  // a THEN chain too deep: its next keyword does not fit
+    scan_unget(scanner);
+    return nullptr;
+  }
+  switch (scanner.kind) {
+    case TOK_PRINT: return print_parse(scanner);
+    case TOK_IF: return if_parse(scanner);
+    case TOK_GOTO: return goto_parse(scanner);
+    case TOK_GOSUB: return gosub_parse(scanner);
+    case TOK_INPUT: return input_parse(scanner);
+    case TOK_LET: return let_parse(scanner);
+    case TOK_RETURN: return keyword_statement<ReturnStatement>();
+    case TOK_END: return keyword_statement<EndStatement>();
+    case TOK_RANDOMIZE: return keyword_statement<RandomizeStatement>();
+    case TOK_STOP: return keyword_statement<StopStatement>();
+    case TOK_CLS: return keyword_statement<ClsStatement>();
+    case TOK_BEEP: return keyword_statement<BeepStatement>();
+    case TOK_REM: return std::make_unique<Statement>(Statement{RemStatement{std::string(scanner.text())}});
+    case TOK_SHELL: return shell_parse(scanner);
+    case TOK_FOR: return for_parse(scanner);
+    case TOK_NEXT: return next_parse(scanner);
+    default: scan_unget(scanner); return nullptr;
+  }
+}
+
+int32_t statement_execute(const Statement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
+  return std::visit(
+      Overloaded{
+          [&](const PrintStatement& s) {
+            print_execute(s, interpreter.eval);
+            return FLOW_CONTINUE;
+          },
+          [&](const IfStatement& s) { return if_execute(s, interpreter, current, following); },
+          [&](const GotoStatement& s) { return goto_execute(s, interpreter); },
+          [&](const InputStatement& s) { return input_execute(s, interpreter); },
+          [&](const LetStatement& s) {
+            variable_set(interpreter.eval, s.variable.letter, expression_eval(*s.value, interpreter.eval));
+            return FLOW_CONTINUE;
+          },
+          [&](const GosubStatement& s) { return gosub_execute(s, interpreter, following); },
+          [&](const ReturnStatement&) { return return_execute(interpreter); },
+          [&](const EndStatement&) { return FLOW_END; },
+          [&](const RemStatement&) { return FLOW_CONTINUE; },
+          [&](const RandomizeStatement&) {
+            random_randomize(interpreter.eval);
+            return FLOW_CONTINUE;
+          },
+          [&](const StopStatement&) {
+            // Ends the reading of input lines, not the run.
+            interpreter.stop = true;
+            return FLOW_CONTINUE;
+          },
+          [&](const ClsStatement&) {
+            std::fputs("\033[2J\n\033[H\n", stdout);
+            return FLOW_CONTINUE;
+          },
+          [&](const ShellStatement& s) {
+            interpreter.shell_runner(s.command.text.c_str());
+            return FLOW_CONTINUE;
+          },
+          [&](const BeepStatement&) {
+            std::fputc('\a', stdout);
+            return FLOW_CONTINUE;
+          },
+          [&](const ForStatement& s) { return for_execute(s, interpreter, current, following); },
+          [&](const NextStatement& s) { return next_execute(s, interpreter, following); },
+      },
+      statement.body);
+}
+
+void statement_list(const Statement& statement) {
+  std::visit(Overloaded{
+                 [](const PrintStatement& s) { print_list(s); },
+                 [](const IfStatement& s) { if_list(s); },
+                 [](const GotoStatement& s) {
+                   std::fputs("GOTO ", stdout);
+                   expression_list(*s.target);
+                 },
+                 [](const InputStatement& s) { input_list(s); },
+                 [](const LetStatement& s) {
+                   std::fputs("LET ", stdout);
+                   variable_list(s.variable);
+                   std::fputs(" = ", stdout);
+                   expression_list(*s.value);
+                 },
+                 [](const GosubStatement& s) {
+                   std::fputs("GOSUB ", stdout);
+                   expression_list(*s.target);
+                 },
+                 [](const ReturnStatement&) { std::fputs("RETURN", stdout); },
+                 [](const EndStatement&) { std::fputs("END", stdout); },
+                 [](const RemStatement& s) { std::fputs(s.text.c_str(), stdout); },
+                 [](const RandomizeStatement&) { std::fputs("RANDOMIZE", stdout); },
+                 [](const StopStatement&) { std::fputs("STOP", stdout); },
+                 [](const ClsStatement&) { std::fputs("CLS", stdout); },
+                 [](const ShellStatement& s) { shell_list(s); },
+                 [](const BeepStatement&) { std::fputs("BEEP", stdout); },
+                 [](const ForStatement& s) { for_list(s); },
+                 [](const NextStatement& s) {
+                   std::fputs("NEXT ", stdout);
+                   variable_list(s.variable);
+                 },
+             },
+             statement.body);
+}
+
+}  // namespace ombrix

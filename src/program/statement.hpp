@@ -1,0 +1,123 @@
+// Statements: one record per kind, and the four operations over them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "expr/expression.hpp"
+#include "lexer/scanner.hpp"
+
+namespace ombrix {
+
+struct Interpreter;
+class LineHost;
+struct Statement;
+
+// Flow codes: what an executed statement tells the run loop. Any other value
+// is the number of the line to go on at.
+inline constexpr int32_t FLOW_CONTINUE = -1;
+inline constexpr int32_t FLOW_END = -2;
+
+struct StringLiteral {
+  std::string text;  // between the quotes; never holds a double quote
+};
+
+// One PRINT item: exactly one of the two is set.
+struct PrintItem {
+  std::unique_ptr<Expression> expression;
+  std::unique_ptr<StringLiteral> string;
+};
+
+struct PrintStatement {
+  std::vector<PrintItem> items;
+};
+
+struct LetStatement {
+  Variable variable;
+  std::unique_ptr<Expression> value;
+};
+
+struct RemStatement {
+  std::string text;  // the keyword as typed and the rest of the line
+};
+
+// A comparison of IF, kept as the token kind of its operator so that "<>"
+// and "><" list as typed.
+struct RelationalOperator {
+  int32_t kind;  // TOK_LE .. TOK_EQ
+};
+
+struct IfStatement {
+  IfStatement(std::unique_ptr<Expression> l, RelationalOperator o, std::unique_ptr<Expression> r,
+              std::unique_ptr<Statement> t);
+  IfStatement(IfStatement&&) noexcept;
+  IfStatement& operator=(IfStatement&&) noexcept;
+  ~IfStatement();
+
+  std::unique_ptr<Expression> left;
+  RelationalOperator op;
+  std::unique_ptr<Expression> right;
+  std::unique_ptr<Statement> then;  // runs with the IF's own line numbers
+};
+
+struct GotoStatement {
+  std::unique_ptr<Expression> target;
+};
+
+struct GosubStatement {
+  std::unique_ptr<Expression> target;
+};
+
+struct ForStatement {
+  Variable variable;
+  std::unique_ptr<Expression> start;
+  std::unique_ptr<Expression> limit;
+  std::unique_ptr<Expression> step;  // empty when no STEP was written
+};
+
+struct NextStatement {
+  Variable variable;
+};
+
+struct InputStatement {
+  std::vector<Variable> variables;  // in the order typed; a letter may repeat
+};
+
+struct ShellStatement {
+  StringLiteral command;
+};
+
+// The statements that are their keyword alone.
+struct ReturnStatement {};
+struct EndStatement {};
+struct StopStatement {};
+struct ClsStatement {};
+struct BeepStatement {};
+struct RandomizeStatement {};
+
+struct Statement {
+  std::variant<PrintStatement, IfStatement, GotoStatement, InputStatement, LetStatement, GosubStatement,
+               ReturnStatement, EndStatement, RemStatement, RandomizeStatement, StopStatement, ClsStatement,
+               ShellStatement, BeepStatement, ForStatement, NextStatement>
+      body;
+};
+
+// The token kind of the statement's keyword.
+TokenKind statement_kind(const Statement& statement);
+
+// Reads one statement. On failure everything built is released and only the
+// token that did not fit is given back: the keyword and the tokens before
+// that one stay consumed. Nothing after a complete statement is read.
+std::unique_ptr<Statement> statement_parse(Scanner& scanner);
+
+// Runs the statement with its line's number and the next stored line's
+// number (-1 for none, and both -1 for a statement typed without a number).
+int32_t statement_execute(const Statement& statement, Interpreter& interpreter, int32_t current, int32_t following);
+
+// The canonical text, keywords in upper case, without line number or line end.
+void statement_list(const Statement& statement);
+
+}  // namespace ombrix

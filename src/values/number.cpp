@@ -1,0 +1,128 @@
+#include "values/number.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace ombrix {
+
+Number number_from_text(std::string_view text) {
+  bool digits_only = !text.empty();
+  for (char c : text) digits_only = digits_only && c >= '0' && c <= '9';
+  const std::string copy(text);
+  if (digits_only) {
+    // Skip leading zeros so that the length tells whether it can fit.
+    std::size_t first = copy.find_first_not_of('0');
+    if (first == std::string::npos) return number_from_int(0);
+    if (copy.size() - first <= 10) {
+      const long long value = std::strtoll(copy.c_str() + first, nullptr, 10);
+      if (value <= INT32_MAX) return number_from_int(static_cast<int32_t>(value));
+    }
+    // Too large for an integer: the nearest single-precision value.
+    return number_from_float(std::strtof(copy.c_str(), nullptr));
+  }
+  return number_from_float(static_cast<float>(std::atof(copy.c_str())));
+}
+
+std::optional<Number> number_parse(Scanner& scanner) {
+  scan_next(scanner);
+  if (scanner.kind != TOK_NUMBER) {
+    scan_unget(scanner);
+    return std::nullopt;
+  }
+  return number_from_text(scanner.text());
+}
+
+int32_t number_to_int(Number n) {
+  if (n.is_integer()) return n.integer();
+  const float f = n.real();
+  // NaN fails both comparisons; the bounds are exact in single precision.
+  if (!(f >= -2147483648.0f && f < 2147483648.0f)) return INT32_LOWEST;
+  return static_cast<int32_t>(f);
+}
+
+float number_to_real(Number n) { return n.is_integer() ? static_cast<float>(n.integer()) : n.real(); }
+
+namespace {
+
+int32_t wrap(uint32_t bits) { return static_cast<int32_t>(bits); }
+
+double widen(Number n) { return n.is_integer() ? static_cast<double>(n.integer()) : static_cast<double>(n.real()); }
+
+Number narrow(double d) { return number_from_float(static_cast<float>(d)); }
+
+}  // namespace
+
+Value number_add(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  if (a->is_integer() && b->is_integer()) return number_from_int(wrap(a->payload + b->payload));
+  return number_from_float(number_to_real(*a) + number_to_real(*b));
+}
+
+Value number_sub(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  if (a->is_integer() && b->is_integer()) return number_from_int(wrap(a->payload - b->payload));
+  return number_from_float(number_to_real(*a) - number_to_real(*b));
+}
+
+Value number_mul(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  if (a->is_integer() && b->is_integer()) return number_from_int(wrap(a->payload * b->payload));
+  return number_from_float(number_to_real(*a) * number_to_real(*b));
+}
+
+Value number_div(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  if (a->is_integer() && b->is_integer()) {
+    const int32_t x = a->integer();
+    const int32_t y = b->integer();
+    // No 32-bit quotient: divide as reals instead (an infinity, a NaN, or 2^31).
+    if (y == 0 || (x == INT32_LOWEST && y == -1)) return number_from_float(static_cast<float>(x) / static_cast<float>(y));
+    return number_from_int(x / y);
+  }
+  return number_from_float(number_to_real(*a) / number_to_real(*b));
+}
+
+Value number_idiv(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  const int32_t x = number_to_int(*a);
+  const int32_t y = number_to_int(*b);
+  // Like every other integer result that does not exist, these give -2^31.
+  if (y == 0 || (x == INT32_LOWEST && y == -1)) return number_from_int(INT32_LOWEST);
+  return number_from_int(x / y);
+}
+
+Value number_mod(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  if (a->is_integer() && b->is_integer()) {
+    const int32_t x = a->integer();
+    const int32_t y = b->integer();
+    if (y == 0) return narrow(std::fmod(static_cast<double>(x), static_cast<double>(y)));
+    if (y == -1) return number_from_int(0);  // also for -2^31, whose quotient does not fit
+    return number_from_int(x % y);
+  }
+  if (!a->is_integer() && !b->is_integer()) return number_from_float(std::fmod(a->real(), b->real()));
+  return narrow(std::fmod(widen(*a), widen(*b)));
+}
+
+Value number_pow(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  const double p = std::pow(widen(*a), widen(*b));
+  if (a->is_integer() && b->is_integer()) {
+    if (!(p > -2147483649.0 && p < 2147483648.0)) return number_from_int(INT32_LOWEST);
+    return number_from_int(static_cast<int32_t>(p));
+  }
+  return narrow(p);
+}
+
+void number_print(Value n) {
+  if (!n) return;
+  if (n->is_integer()) {
+    std::printf("%d", n->integer());
+  } else {
+    std::printf("%f", static_cast<double>(n->real()));
+  }
+}
+
+}  // namespace ombrix

@@ -1,0 +1,2 @@
+10 PRINT 3
+PRINT 4

@@ -29,7 +29,10 @@ std::optional<MulOp> mulop_parse(Scanner& scanner) {
 // variable -> letter
 std::optional<Variable> variable_parse(Scanner& scanner) {
   scan_next(scanner);
-  if (scanner.kind == TOK_VARIABLE) return Variable{scanner.text()[0]};
+  if (scanner.kind == TOK_VARIABLE) {
+    const char letter = scanner.text()[0];
+    return Variable{letter, static_cast<uint8_t>(variable_slot(letter))};
+  }
   scan_unget(scanner);
   return std::nullopt;
 }
@@ -82,43 +85,128 @@ std::unique_ptr<Term> term_parse(Scanner& scanner) {
   return std::make_unique<Term>(Term{std::move(first), op, std::move(second)});
 }
 
+namespace {
+
+// A term that is one variable or literal with no operator and no exponent.
+std::optional<FastOperand> leaf_of(const Factor& factor) {
+  if (factor.exponent) return std::nullopt;
+  const Primary& primary = *factor.base;
+  if (primary.kind == TOK_VARIABLE) return FastOperand{true, std::get<Variable>(primary.payload).slot, std::nullopt};
+  if (primary.kind == TOK_NUMBER) return FastOperand{false, 0, std::get<Number>(primary.payload)};
+  return std::nullopt;
+}
+
+std::optional<FastOperand> leaf_of(const Term& term) {
+  if (term.op) return std::nullopt;
+  return leaf_of(*term.first);
+}
+
+FastForm fast_form_of(const Expression& e) {
+  FastForm form;
+  form.negate_first = e.first_sign && e.first_sign->kind == TOK_MINUS;
+  form.negate_second = e.second_sign && e.second_sign->kind == TOK_MINUS;
+  const std::optional<FastOperand> a = leaf_of(*e.first);
+  if (e.second) {
+    const std::optional<FastOperand> b = leaf_of(*e.second);
+    if (a && b) {
+      form.shape = FastShape::sum;
+      form.a = *a;
+      form.b = *b;
+    }
+    return form;
+  }
+  if (a) {
+    form.shape = FastShape::leaf;
+    form.a = *a;
+    return form;
+  }
+  const Term& term = *e.first;
+  if (!term.op) return form;
+  const std::optional<FastOperand> left = leaf_of(*term.first);
+  const std::optional<FastOperand> right = leaf_of(*term.second);
+  if (left && right) {
+    form.shape = FastShape::product;
+    form.op = term.op->kind;
+    form.a = *left;
+    form.b = *right;
+  }
+  return form;
+}
+
+}  // namespace
+
 // expression -> [sign] term [sign term]
 std::unique_ptr<Expression> expression_parse(Scanner& scanner) {
+  std::unique_ptr<Expression> expression = expression_parse_tree(scanner);
+  if (expression) expression->fast = fast_form_of(*expression);
+  return expression;
+}
+
+std::unique_ptr<Expression> expression_parse_tree(Scanner& scanner) {
   NestingGuard guard(scanner);
   if (!guard.entered()) return nullptr;
   std::optional<Sign> first_sign = sign_parse(scanner);
   std::unique_ptr<Term> first = term_parse(scanner);
   if (!first) return nullptr;
   std::optional<Sign> second_sign = sign_parse(scanner);
-  if (!second_sign) return std::make_unique<Expression>(Expression{first_sign, std::move(first), std::nullopt, nullptr});
+  if (!second_sign) {
+    return std::make_unique<Expression>(Expression{first_sign, std::move(first), std::nullopt, nullptr, {}});
+  }
   std::unique_ptr<Term> second = term_parse(scanner);
   if (!second) return nullptr;
-  return std::make_unique<Expression>(Expression{first_sign, std::move(first), second_sign, std::move(second)});
+  return std::make_unique<Expression>(Expression{first_sign, std::move(first), second_sign, std::move(second), {}});
 }
 
 int32_t sign_eval(Sign sign) { return sign.kind == TOK_MINUS ? -1 : 1; }
 
 namespace {
 
+Value load(const FastOperand& operand, const EvalState& state) {
+  return operand.is_variable ? state.variables[operand.slot] : operand.literal;
+}
+
 // The value of sign * x, as the integer product (+1 or -1) * x gives it.
 // For a real, a product with +1 changes no bit and a product with -1 flips
 // the sign bit of every value but a NaN, which the multiplication passes on
 // unchanged.
-Value apply_sign(std::optional<Sign> sign, Value x) {
-  if (!sign || sign->kind == TOK_PLUS || !x) return x;
+Value apply_negation(bool negate, Value x) {
+  if (!negate || !x) return x;
   if (x->is_integer()) return number_from_int(static_cast<int32_t>(0u - x->payload));
   const float f = x->real();
   return f != f ? x : number_from_float(-f);
+}
+
+Value term_operation(TokenKind op, Value a, Value b) {
+  switch (op) {
+    case TOK_MOD: return number_mod(a, b);
+    case TOK_INTDIV: return number_idiv(a, b);
+    case TOK_DIVIDE: return number_div(a, b);
+    default: return number_mul(a, b);
+  }
 }
 
 }  // namespace
 
 // (sign1 * term1) + (sign2 * term2), a missing term counting as integer 0:
 // so a lone real term gains "+ 0", which turns a negative zero positive.
-Value expression_eval(const Expression& expression, EvalState& state) {
-  const Value x1 = apply_sign(expression.first_sign, term_eval(*expression.first, state));
+Value expression_eval_general(const Expression& expression, EvalState& state) {
+  const FastForm& fast = expression.fast;
+  switch (fast.shape) {
+    case FastShape::leaf:
+      return number_add(apply_negation(fast.negate_first, load(fast.a, state)), number_from_int(0));
+    case FastShape::sum:
+      return number_add(apply_negation(fast.negate_first, load(fast.a, state)),
+                        apply_negation(fast.negate_second, load(fast.b, state)));
+    case FastShape::product:
+      return number_add(
+          apply_negation(fast.negate_first, term_operation(fast.op, load(fast.a, state), load(fast.b, state))),
+          number_from_int(0));
+    case FastShape::none: break;
+  }
+  const auto negative = [](const std::optional<Sign>& sign) { return sign && sign_eval(*sign) < 0; };
+  const Value x1 = apply_negation(negative(expression.first_sign), term_eval(*expression.first, state));
   if (!expression.second) return number_add(x1, number_from_int(0));
-  const Value x2 = apply_sign(expression.second_sign, term_eval(*expression.second, state));
+  const Value x2 = apply_negation(negative(expression.second_sign), term_eval(*expression.second, state));
   return number_add(x1, x2);
 }
 
@@ -128,12 +216,7 @@ Value term_eval(const Term& term, EvalState& state) {
   const Value a = factor_eval(*term.first, state);
   if (!term.op) return a;
   const Value b = factor_eval(*term.second, state);
-  switch (term.op->kind) {
-    case TOK_MOD: return number_mod(a, b);
-    case TOK_INTDIV: return number_idiv(a, b);
-    case TOK_DIVIDE: return number_div(a, b);
-    default: return number_mul(a, b);
-  }
+  return term_operation(term.op->kind, a, b);
 }
 
 Value factor_eval(const Factor& factor, EvalState& state) {

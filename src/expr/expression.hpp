@@ -30,7 +30,8 @@ struct MulOp {
 };
 
 struct Variable {
-  char letter;  // as typed; its slot is variable_slot(letter)
+  char letter;   // as typed
+  uint8_t slot;  // variable_slot(letter), kept so evaluation need not compute it
 };
 
 // The argument of a one-argument built-in function.
@@ -65,11 +66,38 @@ struct Term {
   std::unique_ptr<Factor> second;  // present exactly when op is
 };
 
+// A variable or a literal standing alone as a term's factor.
+struct FastOperand {
+  bool is_variable;
+  uint8_t slot;
+  Value literal;  // always present for a literal; a Value so both kinds read alike
+};
+
+// The shapes that most expressions have, recognised once when the line is
+// parsed so that evaluation reads its operands directly instead of walking
+// the tree. Each gives exactly the bits that the tree walk gives.
+enum class FastShape : uint8_t {
+  none,     // evaluate by walking the tree
+  leaf,     // [sign] a
+  sum,      // [sign] a sign b
+  product,  // [sign] a op b, where op is one of * / \ MOD
+};
+
+struct FastForm {
+  FastShape shape = FastShape::none;
+  bool negate_first = false;
+  bool negate_second = false;
+  TokenKind op = TOK_TIMES;
+  FastOperand a{};
+  FastOperand b{};
+};
+
 struct Expression {
   std::optional<Sign> first_sign;
   std::unique_ptr<Term> first;
   std::optional<Sign> second_sign;
   std::unique_ptr<Term> second;  // present exactly when second_sign is
+  FastForm fast;
 };
 
 // Parsers take one token at a time and give back only the token that did not
@@ -81,15 +109,45 @@ std::unique_ptr<Primary> primary_parse(Scanner& scanner);
 std::unique_ptr<Factor> factor_parse(Scanner& scanner);
 std::unique_ptr<Term> term_parse(Scanner& scanner);
 std::unique_ptr<Expression> expression_parse(Scanner& scanner);
+// The same parse without recognising the fast shapes: the plain tree walk.
+std::unique_ptr<Expression> expression_parse_tree(Scanner& scanner);
 
 // Evaluation reads operands left to right (it fixes the order of RND draws)
 // and allocates nothing.
-Value expression_eval(const Expression& expression, EvalState& state);
+Value expression_eval_general(const Expression& expression, EvalState& state);
+
+// The integer cases of the two most common shapes, decided inline where a
+// statement evaluates: true with the result in `out`, or false when the
+// general path must evaluate the expression.
+inline bool expression_eval_integer(const Expression& expression, const EvalState& state, int32_t& out) {
+  const FastForm& fast = expression.fast;
+  if (fast.negate_first) return false;
+  const Value& a = fast.a.is_variable ? state.variables[fast.a.slot] : fast.a.literal;
+  if (!a || !a->is_integer()) return false;
+  if (fast.shape == FastShape::leaf) {
+    out = a->integer();  // (+1 * a) + 0
+    return true;
+  }
+  if (fast.shape != FastShape::sum) return false;
+  const Value& b = fast.b.is_variable ? state.variables[fast.b.slot] : fast.b.literal;
+  if (!b || !b->is_integer()) return false;
+  const uint32_t addend = fast.negate_second ? 0u - b->payload : b->payload;
+  out = static_cast<int32_t>(a->payload + addend);
+  return true;
+}
+
+inline Value expression_eval(const Expression& expression, EvalState& state) {
+  int32_t integer;
+  if (expression_eval_integer(expression, state, integer)) return number_from_int(integer);
+  return expression_eval_general(expression, state);
+}
 Value term_eval(const Term& term, EvalState& state);
 Value factor_eval(const Factor& factor, EvalState& state);
 Value primary_eval(const Primary& primary, EvalState& state);
 int32_t sign_eval(Sign sign);
-inline Value variable_eval(Variable variable, const EvalState& state) { return variable_get(state, variable.letter); }
+inline Value variable_eval(Variable variable, const EvalState& state) {
+  return state.variables[variable.slot];
+}
 
 // Canonical text on standard output, without a line end.
 void expression_list(const Expression& expression);

@@ -107,11 +107,22 @@ int32_t for_execute(const ForStatement& statement, Interpreter& interpreter, int
 }
 
 int32_t next_execute(const NextStatement& statement, Interpreter& interpreter, int32_t following) {
-  const char letter = statement.variable.letter;
-  const ForRecord& record = for_record_get(interpreter, letter);
+  const std::size_t slot = statement.variable.slot;
+  const ForRecord& record = interpreter.loops[slot];
+  Value& variable = interpreter.eval.variables[slot];
   if (record.empty()) return FLOW_CONTINUE;  // no FOR on this slot since the last reset
-  const Value value = number_add(variable_get(interpreter.eval, letter), record.step);
-  variable_set(interpreter.eval, letter, value);
+  if (variable && variable->is_integer() && record.step->is_integer() && record.limit->is_integer()) {
+    // All integers: the loop test in 32-bit wrapping arithmetic, where
+    // (d * sign) <= 0 read as a real is the same as read as an integer.
+    const int32_t step = record.step->integer();
+    const uint32_t value = variable->payload + record.step->payload;
+    variable = number_from_int(static_cast<int32_t>(value));
+    const uint32_t d = value - record.limit->payload;
+    const uint32_t p = step >= 0 ? d : 0u - d;
+    return static_cast<int32_t>(p) <= 0 ? record.line : following;
+  }
+  const Value value = number_add(variable, record.step);
+  variable = value;
   return loop_test(record, value) ? record.line : following;
 }
 

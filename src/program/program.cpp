@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "program/interpreter.hpp"
+#include "program/loop.hpp"
 
 namespace ombrix {
 
@@ -84,7 +85,23 @@ void program_run(Interpreter& interpreter) {
       std::fputs("TR> ", stdout);
       line_print(line.number, *line.statement);
     }
-    const int32_t flow = statement_execute(*line.statement, interpreter, line.number, line.following);
+    int32_t flow;
+    // The two statements of every counted loop run without the general dispatch.
+    if (const auto* let = std::get_if<LetStatement>(&line.statement->body)) {
+      Value& variable = interpreter.eval.variables[let->variable.slot];
+      int32_t integer;
+      if (expression_eval_integer(*let->value, interpreter.eval, integer)) {
+        variable = number_from_int(integer);
+      } else {
+        variable = expression_eval_general(*let->value, interpreter.eval);
+      }
+      ++at;
+      continue;
+    } else if (const auto* next = std::get_if<NextStatement>(&line.statement->body)) {
+      flow = next_execute(*next, interpreter, line.following);
+    } else {
+      flow = statement_execute(*line.statement, interpreter, line.number, line.following);
+    }
     if (flow == FLOW_CONTINUE) {
       ++at;
       continue;

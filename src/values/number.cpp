@@ -42,35 +42,13 @@ int32_t number_to_int(Number n) {
   return static_cast<int32_t>(f);
 }
 
-float number_to_real(Number n) { return n.is_integer() ? static_cast<float>(n.integer()) : n.real(); }
-
 namespace {
-
-int32_t wrap(uint32_t bits) { return static_cast<int32_t>(bits); }
 
 double widen(Number n) { return n.is_integer() ? static_cast<double>(n.integer()) : static_cast<double>(n.real()); }
 
 Number narrow(double d) { return number_from_float(static_cast<float>(d)); }
 
 }  // namespace
-
-Value number_add(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  if (a->is_integer() && b->is_integer()) return number_from_int(wrap(a->payload + b->payload));
-  return number_from_float(number_to_real(*a) + number_to_real(*b));
-}
-
-Value number_sub(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  if (a->is_integer() && b->is_integer()) return number_from_int(wrap(a->payload - b->payload));
-  return number_from_float(number_to_real(*a) - number_to_real(*b));
-}
-
-Value number_mul(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  if (a->is_integer() && b->is_integer()) return number_from_int(wrap(a->payload * b->payload));
-  return number_from_float(number_to_real(*a) * number_to_real(*b));
-}
 
 Value number_div(Value a, Value b) {
   if (!a || !b) return std::nullopt;

@@ -41,11 +41,26 @@ std::optional<Number> number_parse(Scanner& scanner);
 // range give the lowest integer.
 int32_t number_to_int(Number n);
 // An integer becomes the nearest single-precision value.
-float number_to_real(Number n);
+inline float number_to_real(Number n) { return n.is_integer() ? static_cast<float>(n.integer()) : n.real(); }
 
-Value number_add(Value a, Value b);
-Value number_sub(Value a, Value b);
-Value number_mul(Value a, Value b);
+// Integer +, - and * wrap in 32-bit two's complement (computed unsigned);
+// any real operand makes the operation single precision. These three are
+// inline: they run on every loop step.
+inline Value number_add(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  if (a->is_integer() && b->is_integer()) return number_from_int(static_cast<int32_t>(a->payload + b->payload));
+  return number_from_float(number_to_real(*a) + number_to_real(*b));
+}
+inline Value number_sub(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  if (a->is_integer() && b->is_integer()) return number_from_int(static_cast<int32_t>(a->payload - b->payload));
+  return number_from_float(number_to_real(*a) - number_to_real(*b));
+}
+inline Value number_mul(Value a, Value b) {
+  if (!a || !b) return std::nullopt;
+  if (a->is_integer() && b->is_integer()) return number_from_int(static_cast<int32_t>(a->payload * b->payload));
+  return number_from_float(number_to_real(*a) * number_to_real(*b));
+}
 Value number_div(Value a, Value b);
 Value number_idiv(Value a, Value b);
 Value number_mod(Value a, Value b);

@@ -1,0 +1,4 @@
+10 LET A = 9
+20 LET B = 9
+30 INPUT A, B
+40 PRINT A, " ", B

@@ -1,0 +1,2 @@
+10 LET A = 1
+20 PRINT "X"; A

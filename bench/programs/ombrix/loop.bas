@@ -1,0 +1,9 @@
+10 REM Tight loop: 60,600,000 statements. S ends at 300000 * 5050 = 1515000000.
+20 LET S = 0
+30 FOR I = 1 TO 300000
+40 FOR J = 1 TO 100
+50 LET S = S + J
+60 NEXT J
+70 NEXT I
+80 PRINT "X", S
+90 END

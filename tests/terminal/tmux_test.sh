@@ -71,14 +71,19 @@ wait_for 'a cleared screen with a prompt' bash -c \
 
 # 5. Ctrl-D at the prompt ends ombrix with status 0.
 tm send-keys -t t C-d
+# tmux may mark the pane dead a moment before it has the exit status: wait
+# for the status (or the signal that ended ombrix) as well.
 deadline=$((SECONDS + timeout_s))
 while :; do
-  state=$(tm list-panes -t t -F '#{pane_dead} #{pane_dead_status}' 2>/dev/null)
-  [ "${state%% *}" = 1 ] && break
+  state=$(tm list-panes -t t -F '#{pane_dead} status=#{pane_dead_status} signal=#{pane_dead_signal}' 2>/dev/null)
+  case "$state" in
+    "1 status= signal=") ;;
+    1\ *) break ;;
+  esac
   [ $SECONDS -gt $deadline ] && fail "ombrix did not exit after Ctrl-D (pane state: $state)"
   sleep 0.1
 done
-[ "$state" = "1 0" ] || fail "ombrix exited with status ${state#* } after Ctrl-D"
+[ "$state" = "1 status=0 signal=" ] || fail "ombrix did not end with status 0 after Ctrl-D (pane state: $state)"
 
 echo "PASS terminal in tmux: prompt, PRINT, INPUT, CLS, Ctrl-D"
 exit 0

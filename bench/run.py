@@ -395,17 +395,17 @@ def main():
     for lines in (20000, 40000, 80000):
         big[lines] = model_generated(lines)
         for dialect in ("ombrix",) + (tuple(peers) if lines == 20000 else ()):
-            with open(os.path.join(WORK, f"gen{lines}.{EXT[dialect]}"), "w") as f:
+            with open(os.path.join(WORK, f"gen{lines}.{dialect}.{EXT[dialect]}"), "w") as f:
                 f.write(generate(lines, dialect))
     with open(os.path.join(WORK, "gen20000.stdin.bas"), "w") as f:
         f.write(generate(20000, "ombrix", for_stdin=True))
     with open(os.path.join(WORK, "gen20000.stdin.bwbasic"), "w") as f:
         f.write(generate(20000, "bwbasic", for_stdin=True))
 
-    entries = [("ombrix", runner.command("ombrix", os.path.join(WORK, "gen20000.bas")), None, n, 1.0, None)]
+    entries = [("ombrix", runner.command("ombrix", os.path.join(WORK, "gen20000.ombrix.bas")), None, n, 1.0, None)]
     for peer in peers:
         runs = slow if peer in ("bwbasic", "yabasic") else n
-        path = os.path.join(WORK, f"gen20000.{EXT[peer]}")
+        path = os.path.join(WORK, f"gen20000.{peer}.{EXT[peer]}")
         stdin = os.devnull if peer == "bwbasic" else None
         entries.append((peer, runner.command(peer, path), stdin, runs, 1.0, None))
     runner.bench("load20000", entries, big[20000])
@@ -416,7 +416,7 @@ def main():
     runner.bench("stdin20000", entries, big[20000])
 
     for lines in (40000, 80000):
-        path = os.path.join(WORK, f"gen{lines}.bas")
+        path = os.path.join(WORK, f"gen{lines}.ombrix.bas")
         runner.bench(f"load{lines}", [("ombrix", runner.command("ombrix", path), None, n, 1.0, None)], big[lines])
 
     # Start-up.
@@ -581,7 +581,7 @@ def profile():
     text = subprocess.run(["callgrind_annotate", out], capture_output=True, text=True, check=True).stdout
     print()
     print("callgrind, ombrix on the tight loop scaled to 606,000 statements; top 10 by instructions:")
-    rows = [r for r in text.splitlines() if re.match(r"\s*[0-9,]+ \(", r)]
+    rows = [r for r in text.splitlines() if re.match(r"\s*[0-9,]+ \(", r) and "PROGRAM TOTALS" not in r]
     total = next((r for r in text.splitlines() if "PROGRAM TOTALS" in r), "")
     print("  " + total.strip())
     for row in rows[:10]:

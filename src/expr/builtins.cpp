@@ -54,8 +54,9 @@ std::unique_ptr<Primary> form_parse(Scanner& scanner, const BuiltinForm& form) {
   return std::make_unique<Primary>(Primary{form.kind, BuiltinCall{std::move(argument)}});
 }
 
-// The result of a one-argument function for a present argument x.
-Number apply(TokenKind kind, Number x) {
+}  // namespace
+
+Number builtin_apply(TokenKind kind, Number x) {
   switch (kind) {
     case TOK_SIN: return number_from_float(std::sin(number_to_real(x)));
     case TOK_COS: return number_from_float(std::cos(number_to_real(x)));
@@ -76,8 +77,6 @@ Number apply(TokenKind kind, Number x) {
   }
 }
 
-}  // namespace
-
 std::unique_ptr<Primary> builtin_parse(Scanner& scanner) {
   for (const BuiltinForm& form : builtin_forms) {
     if (std::unique_ptr<Primary> primary = form_parse(scanner, form)) return primary;
@@ -93,7 +92,7 @@ Value builtin_eval(const Primary& primary, EvalState& state) {
   }
   const Value x = expression_eval(*std::get<BuiltinCall>(primary.payload).argument, state);
   if (!x) return std::nullopt;
-  return apply(static_cast<TokenKind>(primary.kind), *x);
+  return builtin_apply(static_cast<TokenKind>(primary.kind), *x);
 }
 
 void builtin_list(const Primary& primary) {

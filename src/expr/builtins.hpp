@@ -18,6 +18,9 @@ std::unique_ptr<Primary> builtin_parse(Scanner& scanner);
 // value is the absent value.
 Value builtin_eval(const Primary& primary, EvalState& state);
 
+// The result of a one-argument function (SIN ... INT) for a present argument.
+Number builtin_apply(TokenKind function, Number x);
+
 // "RND", "TIME", or the keyword, " (", the argument and ")".
 void builtin_list(const Primary& primary);
 

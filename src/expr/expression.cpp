@@ -135,14 +135,27 @@ FastForm fast_form_of(const Expression& e) {
 
 }  // namespace
 
+std::unique_ptr<Expression> expression_parse_levels(Scanner& scanner);
+
 // expression -> [sign] term [sign term]
 std::unique_ptr<Expression> expression_parse(Scanner& scanner) {
   std::unique_ptr<Expression> expression = expression_parse_tree(scanner);
-  if (expression) expression->fast = fast_form_of(*expression);
+  if (expression && scanner.expression_depth == 0) {
+    expression->fast = fast_form_of(*expression);
+    expression->code = expression_compile(*expression);
+  }
   return expression;
 }
 
 std::unique_ptr<Expression> expression_parse_tree(Scanner& scanner) {
+  // Expressions nested in this one are never flattened on their own.
+  ++scanner.expression_depth;
+  std::unique_ptr<Expression> expression = expression_parse_levels(scanner);
+  --scanner.expression_depth;
+  return expression;
+}
+
+std::unique_ptr<Expression> expression_parse_levels(Scanner& scanner) {
   NestingGuard guard(scanner);
   if (!guard.entered()) return nullptr;
   std::optional<Sign> first_sign = sign_parse(scanner);
@@ -150,11 +163,11 @@ std::unique_ptr<Expression> expression_parse_tree(Scanner& scanner) {
   if (!first) return nullptr;
   std::optional<Sign> second_sign = sign_parse(scanner);
   if (!second_sign) {
-    return std::make_unique<Expression>(Expression{first_sign, std::move(first), std::nullopt, nullptr, {}});
+    return std::make_unique<Expression>(Expression{first_sign, std::move(first), std::nullopt, nullptr, {}, {}});
   }
   std::unique_ptr<Term> second = term_parse(scanner);
   if (!second) return nullptr;
-  return std::make_unique<Expression>(Expression{first_sign, std::move(first), second_sign, std::move(second), {}});
+  return std::make_unique<Expression>(Expression{first_sign, std::move(first), second_sign, std::move(second), {}, {}});
 }
 
 int32_t sign_eval(Sign sign) { return sign.kind == TOK_MINUS ? -1 : 1; }
@@ -191,6 +204,7 @@ Value term_operation(TokenKind op, Value a, Value b) {
 // so a lone real term gains "+ 0", which turns a negative zero positive.
 Value expression_eval_general(const Expression& expression, EvalState& state) {
   const FastForm& fast = expression.fast;
+  if (fast.shape == FastShape::none && !expression.code.empty()) return expression_code_eval(expression.code, state);
   switch (fast.shape) {
     case FastShape::leaf:
       return number_add(apply_negation(fast.negate_first, load(fast.a, state)), number_from_int(0));

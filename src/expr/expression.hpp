@@ -14,6 +14,7 @@
 #include <variant>
 
 #include "expr/eval_state.hpp"
+#include "expr/expression_code.hpp"
 #include "lexer/scanner.hpp"
 #include "values/number.hpp"
 
@@ -97,7 +98,10 @@ struct Expression {
   std::unique_ptr<Term> first;
   std::optional<Sign> second_sign;
   std::unique_ptr<Term> second;  // present exactly when second_sign is
+  // Filled in for the outermost expression of a statement only: the shapes
+  // decided inline, and the flattened form for everything else.
   FastForm fast;
+  ExpressionCode code;
 };
 
 // Parsers take one token at a time and give back only the token that did not
@@ -128,11 +132,24 @@ inline bool expression_eval_integer(const Expression& expression, const EvalStat
     out = a->integer();  // (+1 * a) + 0
     return true;
   }
-  if (fast.shape != FastShape::sum) return false;
+  if (fast.shape == FastShape::none) return false;
   const Value& b = fast.b.is_variable ? state.variables[fast.b.slot] : fast.b.literal;
   if (!b || !b->is_integer()) return false;
-  const uint32_t addend = fast.negate_second ? 0u - b->payload : b->payload;
-  out = static_cast<int32_t>(a->payload + addend);
+  if (fast.shape == FastShape::sum) {
+    const uint32_t addend = fast.negate_second ? 0u - b->payload : b->payload;
+    out = static_cast<int32_t>(a->payload + addend);
+    return true;
+  }
+  // A product of two integers. Divisions that have no 32-bit result (by 0,
+  // and -2^31 by -1) take the general path, which knows their answers.
+  const int32_t x = a->integer();
+  const int32_t y = b->integer();
+  if (fast.op == TOK_TIMES) {
+    out = static_cast<int32_t>(a->payload * b->payload);
+    return true;
+  }
+  if (y == 0 || y == -1) return false;
+  out = fast.op == TOK_MOD ? x % y : x / y;  // "/" and "\" agree on two integers
   return true;
 }
 

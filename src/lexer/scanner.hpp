@@ -40,6 +40,9 @@ struct Scanner {
   // Nesting of parentheses, function arguments and THEN statements, bounded
   // by MAX_NESTING so that no line can exhaust the stack.
   int depth = 0;
+  // How many expressions are being parsed, one inside the other: the
+  // outermost one is flattened for evaluation when it is complete.
+  int expression_depth = 0;
   // When set, tokens are matched by the compiled table instead of the fast
   // matcher (the reference path, used to check the fast one).
   const Patterns* patterns;

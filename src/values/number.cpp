@@ -50,44 +50,42 @@ Number narrow(double d) { return number_from_float(static_cast<float>(d)); }
 
 }  // namespace
 
-Value number_div(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  if (a->is_integer() && b->is_integer()) {
-    const int32_t x = a->integer();
-    const int32_t y = b->integer();
+Number number_div(Number a, Number b) {
+  if (a.is_integer() && b.is_integer()) {
+    const int32_t x = a.integer();
+    const int32_t y = b.integer();
     // No 32-bit quotient: divide as reals instead (an infinity, a NaN, or 2^31).
     if (y == 0 || (x == INT32_LOWEST && y == -1)) return number_from_float(static_cast<float>(x) / static_cast<float>(y));
     return number_from_int(x / y);
   }
-  return number_from_float(number_to_real(*a) / number_to_real(*b));
+  const float x = number_to_real(a);
+  const float y = number_to_real(b);
+  return number_from_float(real_result(x / y, x, y));
 }
 
-Value number_idiv(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  const int32_t x = number_to_int(*a);
-  const int32_t y = number_to_int(*b);
+Number number_idiv(Number a, Number b) {
+  const int32_t x = number_to_int(a);
+  const int32_t y = number_to_int(b);
   // Like every other integer result that does not exist, these give -2^31.
   if (y == 0 || (x == INT32_LOWEST && y == -1)) return number_from_int(INT32_LOWEST);
   return number_from_int(x / y);
 }
 
-Value number_mod(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  if (a->is_integer() && b->is_integer()) {
-    const int32_t x = a->integer();
-    const int32_t y = b->integer();
+Number number_mod(Number a, Number b) {
+  if (a.is_integer() && b.is_integer()) {
+    const int32_t x = a.integer();
+    const int32_t y = b.integer();
     if (y == 0) return narrow(std::fmod(static_cast<double>(x), static_cast<double>(y)));
     if (y == -1) return number_from_int(0);  // also for -2^31, whose quotient does not fit
     return number_from_int(x % y);
   }
-  if (!a->is_integer() && !b->is_integer()) return number_from_float(std::fmod(a->real(), b->real()));
-  return narrow(std::fmod(widen(*a), widen(*b)));
+  if (!a.is_integer() && !b.is_integer()) return number_from_float(std::fmod(a.real(), b.real()));
+  return narrow(std::fmod(widen(a), widen(b)));
 }
 
-Value number_pow(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  const double p = std::pow(widen(*a), widen(*b));
-  if (a->is_integer() && b->is_integer()) {
+Number number_pow(Number a, Number b) {
+  const double p = std::pow(widen(a), widen(b));
+  if (a.is_integer() && b.is_integer()) {
     if (!(p > -2147483649.0 && p < 2147483648.0)) return number_from_int(INT32_LOWEST);
     return number_from_int(static_cast<int32_t>(p));
   }

@@ -28,8 +28,14 @@ using Value = std::optional<Number>;
 
 inline constexpr int32_t INT32_LOWEST = INT32_MIN;
 
-inline Number number_from_int(int32_t value) { return {NUMBER_INTEGER, static_cast<uint32_t>(value)}; }
-inline Number number_from_float(float value) { return {NUMBER_REAL, std::bit_cast<uint32_t>(value)}; }
+// Built as one 64-bit word: a Number made field by field is stored in two
+// halves and then read whole, which stalls the processor's store forwarding
+// on every value an evaluation returns.
+inline Number number_make(NumberTag tag, uint32_t payload) {
+  return std::bit_cast<Number>(static_cast<uint64_t>(payload) << 32 | static_cast<uint32_t>(tag));
+}
+inline Number number_from_int(int32_t value) { return number_make(NUMBER_INTEGER, static_cast<uint32_t>(value)); }
+inline Number number_from_float(float value) { return number_make(NUMBER_REAL, std::bit_cast<uint32_t>(value)); }
 
 // The text of a TOK_NUMBER token: plain digits are an integer, anything else
 // a real.
@@ -43,28 +49,52 @@ int32_t number_to_int(Number n);
 // An integer becomes the nearest single-precision value.
 inline float number_to_real(Number n) { return n.is_integer() ? static_cast<float>(n.integer()) : n.real(); }
 
-// Integer +, - and * wrap in 32-bit two's complement (computed unsigned);
-// any real operand makes the operation single precision. These three are
-// inline: they run on every loop step.
-inline Value number_add(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  if (a->is_integer() && b->is_integer()) return number_from_int(static_cast<int32_t>(a->payload + b->payload));
-  return number_from_float(number_to_real(*a) + number_to_real(*b));
+// The result of a real operation "a op b". Where an operand is a NaN, the
+// result is the left operand if it is a NaN, else the right one: the order
+// in which the processor propagates NaNs for "a op b", fixed here so that it
+// does not depend on how the compiler happens to order the operands.
+inline float real_result(float result, float a, float b) {
+  if (result == result) return result;
+  if (a != a) return a;
+  if (b != b) return b;
+  return result;  // a NaN the operation made itself, such as inf - inf
 }
-inline Value number_sub(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  if (a->is_integer() && b->is_integer()) return number_from_int(static_cast<int32_t>(a->payload - b->payload));
-  return number_from_float(number_to_real(*a) - number_to_real(*b));
+
+// The seven operations on two present numbers, by the mixed table: integer
+// +, - and * wrap in 32-bit two's complement (computed unsigned); any real
+// operand makes the operation single precision. +, - and * are inline: they
+// run on every loop step.
+inline Number number_add(Number a, Number b) {
+  if (a.is_integer() && b.is_integer()) return number_from_int(static_cast<int32_t>(a.payload + b.payload));
+  const float x = number_to_real(a);
+  const float y = number_to_real(b);
+  return number_from_float(real_result(x + y, x, y));
 }
-inline Value number_mul(Value a, Value b) {
-  if (!a || !b) return std::nullopt;
-  if (a->is_integer() && b->is_integer()) return number_from_int(static_cast<int32_t>(a->payload * b->payload));
-  return number_from_float(number_to_real(*a) * number_to_real(*b));
+inline Number number_sub(Number a, Number b) {
+  if (a.is_integer() && b.is_integer()) return number_from_int(static_cast<int32_t>(a.payload - b.payload));
+  const float x = number_to_real(a);
+  const float y = number_to_real(b);
+  return number_from_float(real_result(x - y, x, y));
 }
-Value number_div(Value a, Value b);
-Value number_idiv(Value a, Value b);
-Value number_mod(Value a, Value b);
-Value number_pow(Value a, Value b);
+inline Number number_mul(Number a, Number b) {
+  if (a.is_integer() && b.is_integer()) return number_from_int(static_cast<int32_t>(a.payload * b.payload));
+  const float x = number_to_real(a);
+  const float y = number_to_real(b);
+  return number_from_float(real_result(x * y, x, y));
+}
+Number number_div(Number a, Number b);
+Number number_idiv(Number a, Number b);
+Number number_mod(Number a, Number b);
+Number number_pow(Number a, Number b);
+
+// The same operations where either operand may be absent: then so is the result.
+inline Value number_add(Value a, Value b) { return a && b ? Value(number_add(*a, *b)) : std::nullopt; }
+inline Value number_sub(Value a, Value b) { return a && b ? Value(number_sub(*a, *b)) : std::nullopt; }
+inline Value number_mul(Value a, Value b) { return a && b ? Value(number_mul(*a, *b)) : std::nullopt; }
+inline Value number_div(Value a, Value b) { return a && b ? Value(number_div(*a, *b)) : std::nullopt; }
+inline Value number_idiv(Value a, Value b) { return a && b ? Value(number_idiv(*a, *b)) : std::nullopt; }
+inline Value number_mod(Value a, Value b) { return a && b ? Value(number_mod(*a, *b)) : std::nullopt; }
+inline Value number_pow(Value a, Value b) { return a && b ? Value(number_pow(*a, *b)) : std::nullopt; }
 
 // "%d" for an integer, "%f" for a real, nothing for the absent value.
 void number_print(Value n);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -63,10 +64,26 @@ TEST(FastPathTest, ShapedExpressionsMatchTheTreeWalk) {
       }
     }
   }
-  texts.push_back("(A)");
-  texts.push_back("-(A+B)");
-  texts.push_back("A*B+C");
-  texts.push_back("ABS(A)-B");
+  // Nested expressions go through the flattened form: random ones, built
+  // from every construct, with operands that include NaNs of both signs.
+  std::mt19937 shapes(77);
+  const std::vector<std::string> functions = {"SIN", "COS", "TAN", "COT", "ATN", "EXP", "LOG", "ABS", "SGN", "SQR", "INT"};
+  std::function<std::string(int)> random_expression = [&](int depth) -> std::string {
+    auto primary = [&]() -> std::string {
+      const unsigned choice = shapes() % (depth > 0 ? 5 : 2);
+      if (choice == 0) return operands[shapes() % operands.size()];
+      if (choice == 1) return std::string(1, static_cast<char>('A' + shapes() % 3));
+      if (choice == 2) return "(" + random_expression(depth - 1) + ")";
+      if (choice == 3) return functions[shapes() % functions.size()] + "(" + random_expression(depth - 1) + ")";
+      return "RND";
+    };
+    auto factor = [&]() { return shapes() % 4 == 0 ? primary() + "^" + primary() : primary(); };
+    auto term = [&]() { return shapes() % 2 == 0 ? factor() + mulops[shapes() % 4] + factor() : factor(); };
+    std::string text = signs[shapes() % 3] + term();
+    if (shapes() % 2 == 0) text += (shapes() % 2 == 0 ? "+" : "-") + term();
+    return text;
+  };
+  for (int i = 0; i < 3000; ++i) texts.push_back(random_expression(3));
 
   std::mt19937 random(2024);
   std::uniform_int_distribution<std::size_t> pick(0, interesting_values.size() - 1);

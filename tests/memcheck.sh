@@ -6,9 +6,10 @@
 #   tests/memcheck.sh BUILD_DIR [CASE_DIR...]
 #
 # BUILD_DIR holds an ombrix built without sanitizers (valgrind and
-# AddressSanitizer do not mix). With no CASE_DIR, every folder of tests/cases
-# runs, except those holding a file named "no_memcheck" (inputs of many
-# megabytes, which valgrind takes hours over; their file says why).
+# AddressSanitizer do not mix) and linked dynamically (-DOMBRIX_STATIC=OFF).
+# With no CASE_DIR, every folder of tests/cases runs, except those holding a
+# file named "no_memcheck" (inputs of many megabytes, which valgrind takes
+# hours over; their file says why).
 # OMBRIX_MEMCHECK_JOBS (default 2) cases run at a time.
 set -uo pipefail
 
@@ -28,6 +29,11 @@ shift
 binary="$(cd "$build" && pwd)/ombrix"
 [ -x "$binary" ] || { echo "memcheck.sh: no $binary" >&2; exit 2; }
 command -v valgrind >/dev/null || { echo "memcheck.sh: valgrind is not installed" >&2; exit 2; }
+# valgrind sees the allocations of a dynamically linked program only.
+if command -v readelf >/dev/null && ! readelf -l "$binary" | grep -q "program interpreter"; then
+  echo "memcheck.sh: $binary is linked statically; configure with -DOMBRIX_STATIC=OFF" >&2
+  exit 2
+fi
 
 if [ $# -eq 0 ]; then
   set -- "$here"/cases/*/

@@ -95,6 +95,25 @@ std::unique_ptr<Statement> gosub_parse(Scanner& scanner) {
 }
 
 int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
+  int32_t left_integer;
+  int32_t right_integer;
+  if (statement.op.kind >= TOK_LE && statement.op.kind <= TOK_EQ &&
+      expression_eval_integer(*statement.left, interpreter.eval, left_integer) &&
+      expression_eval_integer(*statement.right, interpreter.eval, right_integer)) {
+    // Two integers, compared as the single-precision reals they round to.
+    const float l = static_cast<float>(left_integer);
+    const float r = static_cast<float>(right_integer);
+    bool pass;
+    switch (statement.op.kind) {
+      case TOK_LE: pass = l <= r; break;
+      case TOK_LT: pass = l < r; break;
+      case TOK_GE: pass = l >= r; break;
+      case TOK_GT: pass = l > r; break;
+      case TOK_EQ: pass = l == r; break;
+      default: pass = l != r; break;
+    }
+    return pass ? statement_execute(*statement.then, interpreter, current, following) : FLOW_CONTINUE;
+  }
   const Value left = expression_eval(*statement.left, interpreter.eval);
   const Value right = expression_eval(*statement.right, interpreter.eval);
   if (!relop_test(statement.op, left, right)) return FLOW_CONTINUE;
@@ -103,11 +122,18 @@ int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32
 
 // The target as a line number; an absent target jumps nowhere.
 int32_t goto_execute(const GotoStatement& statement, Interpreter& interpreter) {
+  int32_t line;
+  if (expression_eval_integer(*statement.target, interpreter.eval, line)) return line;
   const Value target = expression_eval(*statement.target, interpreter.eval);
   return target ? number_to_int(*target) : FLOW_CONTINUE;
 }
 
 int32_t gosub_execute(const GosubStatement& statement, Interpreter& interpreter, int32_t following) {
+  int32_t line;
+  if (expression_eval_integer(*statement.target, interpreter.eval, line)) {
+    if (following > 0) return_push(interpreter, following);
+    return line;
+  }
   const Value target = expression_eval(*statement.target, interpreter.eval);
   if (!target) return FLOW_CONTINUE;
   if (following > 0) return_push(interpreter, following);

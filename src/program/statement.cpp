@@ -1,6 +1,8 @@
 #include "program/statement.hpp"
 
 #include <cstdio>
+#include <type_traits>
+#include <utility>
 
 #include "expr/builtins.hpp"
 #include "program/flow.hpp"
@@ -90,49 +92,57 @@ std::unique_ptr<Statement> statement_parse(Scanner& scanner) {
   }
 }
 
+namespace {
+
+// The alternative at a known index; the switches below have checked it.
+template <typename Kind>
+const Kind& body_as(const Statement& statement) {
+  return *std::get_if<Kind>(&statement.body);
+}
+
+template <typename Kind>
+constexpr std::size_t index_of = [] {
+  constexpr std::size_t count = std::variant_size_v<decltype(Statement::body)>;
+  std::size_t found = count;
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    ((std::is_same_v<Kind, std::variant_alternative_t<I, decltype(Statement::body)>> ? (found = I, 0) : 0), ...);
+  }(std::make_index_sequence<count>{});
+  return found;
+}();
+
+}  // namespace
+
+// A switch over the kinds rather than std::visit: this runs once per
+// executed statement, and the switch compiles to one indirect jump.
 int32_t statement_execute(const Statement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
-  return std::visit(
-      Overloaded{
-          [&](const PrintStatement& s) {
-            print_execute(s, interpreter.eval);
-            return FLOW_CONTINUE;
-          },
-          [&](const IfStatement& s) { return if_execute(s, interpreter, current, following); },
-          [&](const GotoStatement& s) { return goto_execute(s, interpreter); },
-          [&](const InputStatement& s) { return input_execute(s, interpreter); },
-          [&](const LetStatement& s) {
-            variable_set(interpreter.eval, s.variable.letter, expression_eval(*s.value, interpreter.eval));
-            return FLOW_CONTINUE;
-          },
-          [&](const GosubStatement& s) { return gosub_execute(s, interpreter, following); },
-          [&](const ReturnStatement&) { return return_execute(interpreter); },
-          [&](const EndStatement&) { return FLOW_END; },
-          [&](const RemStatement&) { return FLOW_CONTINUE; },
-          [&](const RandomizeStatement&) {
-            random_randomize(interpreter.eval);
-            return FLOW_CONTINUE;
-          },
-          [&](const StopStatement&) {
-            // Ends the reading of input lines, not the run.
-            interpreter.stop = true;
-            return FLOW_CONTINUE;
-          },
-          [&](const ClsStatement&) {
-            std::fputs("\033[2J\n\033[H\n", stdout);
-            return FLOW_CONTINUE;
-          },
-          [&](const ShellStatement& s) {
-            interpreter.shell_runner(s.command.text.c_str());
-            return FLOW_CONTINUE;
-          },
-          [&](const BeepStatement&) {
-            std::fputc('\a', stdout);
-            return FLOW_CONTINUE;
-          },
-          [&](const ForStatement& s) { return for_execute(s, interpreter, current, following); },
-          [&](const NextStatement& s) { return next_execute(s, interpreter, following); },
-      },
-      statement.body);
+  switch (statement.body.index()) {
+    case index_of<PrintStatement>: print_execute(body_as<PrintStatement>(statement), interpreter.eval); return FLOW_CONTINUE;
+    case index_of<IfStatement>: return if_execute(body_as<IfStatement>(statement), interpreter, current, following);
+    case index_of<GotoStatement>: return goto_execute(body_as<GotoStatement>(statement), interpreter);
+    case index_of<InputStatement>: return input_execute(body_as<InputStatement>(statement), interpreter);
+    case index_of<LetStatement>: {
+      const LetStatement& let = body_as<LetStatement>(statement);
+      interpreter.eval.variables[let.variable.slot] = expression_eval(*let.value, interpreter.eval);
+      return FLOW_CONTINUE;
+    }
+    case index_of<GosubStatement>: return gosub_execute(body_as<GosubStatement>(statement), interpreter, following);
+    case index_of<ReturnStatement>: return return_execute(interpreter);
+    case index_of<EndStatement>: return FLOW_END;
+    case index_of<RemStatement>: return FLOW_CONTINUE;
+    case index_of<RandomizeStatement>: random_randomize(interpreter.eval); return FLOW_CONTINUE;
+    case index_of<StopStatement>:
+      // Ends the reading of input lines, not the run.
+      interpreter.stop = true;
+      return FLOW_CONTINUE;
+    case index_of<ClsStatement>: std::fputs("\033[2J\n\033[H\n", stdout); return FLOW_CONTINUE;
+    case index_of<ShellStatement>:
+      interpreter.shell_runner(body_as<ShellStatement>(statement).command.text.c_str());
+      return FLOW_CONTINUE;
+    case index_of<BeepStatement>: std::fputc('\a', stdout); return FLOW_CONTINUE;
+    case index_of<ForStatement>: return for_execute(body_as<ForStatement>(statement), interpreter, current, following);
+    case index_of<NextStatement>: return next_execute(body_as<NextStatement>(statement), interpreter, following);
+    default: return FLOW_CONTINUE;
+  }
 }
 
 void statement_list(const Statement& statement) {

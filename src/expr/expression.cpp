@@ -142,7 +142,8 @@ std::unique_ptr<Expression> expression_parse(Scanner& scanner) {
   std::unique_ptr<Expression> expression = expression_parse_tree(scanner);
   if (expression && scanner.expression_depth == 0) {
     expression->fast = fast_form_of(*expression);
-    expression->code = expression_compile(*expression);
+    // The shapes need no flattened form: they read their operands directly.
+    if (expression->fast.shape == FastShape::none) expression->code = expression_compile(*expression);
   }
   return expression;
 }

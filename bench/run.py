@@ -578,7 +578,7 @@ def profile():
     subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}",
                     os.path.join(BUILD, "ombrix"), path], check=True, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
-    text = subprocess.run(["callgrind_annotate", out], capture_output=True, text=True, check=True).stdout
+    text = subprocess.run(["callgrind_annotate", "--threshold=100", out], capture_output=True, text=True, check=True).stdout
     print()
     print("callgrind, ombrix on the tight loop scaled to 606,000 statements; top 10 by instructions:")
     rows = [r for r in text.splitlines() if re.match(r"\s*[0-9,]+ \(", r) and "PROGRAM TOTALS" not in r]

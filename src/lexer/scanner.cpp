@@ -33,12 +33,6 @@ constexpr bool is_word_pattern(const char* pattern) {
   return true;
 }
 
-constexpr std::size_t word_length(const char* pattern) {
-  std::size_t n = 0;
-  while (pattern[n + 1] != '\0') ++n;
-  return n;
-}
-
 // Bytes of `at` that spell the keyword of a word pattern, or 0.
 std::size_t match_word(const char* at, const char* pattern) {
   const char* word = pattern + 1;

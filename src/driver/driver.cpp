@@ -91,11 +91,14 @@ int run_driver(int argc, char* argv[]) {
   interpreter.host = &host;
 
   ByteBufferPtr line = bf_alloc(32, 16);
+  // Only a terminal gets the prompt. Asking once spares a system call per
+  // line of a long program; read_line still checks before it writes one.
+  const char* prompt = isatty(fileno(input)) == 1 ? "> " : nullptr;
   // Tested after each line, so at least one line is always read. A read
   // error ends the loop as the end of input does, so a broken descriptor
   // cannot make it spin.
   do {
-    read_line(input, "> ", line.get());
+    read_line(input, prompt, line.get());
     interpret_line(interpreter, line->data);
     bf_reset(line.get());
   } while (!interpreter.stop && !std::feof(input) && !std::ferror(input));

@@ -57,7 +57,7 @@ class Compiler {
       default: {
         const uint32_t argument = expression(*std::get<BuiltinCall>(p.payload).argument);
         EvalNode node{EvalOp::function};
-        node.function = p.kind;
+        node.function = static_cast<uint8_t>(p.kind);
         node.a = argument;
         return push(node);
       }
@@ -98,7 +98,7 @@ Number eval_node(const EvalNode* nodes, uint32_t index, EvalState& state) {
   const EvalNode& node = nodes[index];
   switch (node.op) {
     case EvalOp::variable: return from_value(state.variables[node.slot]);
-    case EvalOp::literal: return *node.literal;
+    case EvalOp::literal: return node.literal;
     case EvalOp::negate: {
       const Number x = eval_node(nodes, node.a, state);
       if (is_absent(x)) return x;

@@ -36,10 +36,10 @@ struct EvalNode {
 
   EvalOp op;
   uint8_t slot = 0;      // variable
-  int32_t function = 0;  // the built-in's token kind
+  uint8_t function = 0;  // the built-in's token kind
   uint32_t a = 0;        // operand indices into the same array
   uint32_t b = 0;
-  Value literal;
+  Number literal{};
 };
 
 struct ExpressionCode {

@@ -73,14 +73,20 @@ TEST(FastPathTest, ShapedExpressionsMatchTheTreeWalk) {
       const unsigned choice = shapes() % (depth > 0 ? 5 : 2);
       if (choice == 0) return operands[shapes() % operands.size()];
       if (choice == 1) return std::string(1, static_cast<char>('A' + shapes() % 3));
-      if (choice == 2) return "(" + random_expression(depth - 1) + ")";
-      if (choice == 3) return functions[shapes() % functions.size()] + "(" + random_expression(depth - 1) + ")";
+      std::string text;
+      if (choice == 2) return text.append("(").append(random_expression(depth - 1)).append(")");
+      if (choice == 3) {
+        return text.append(functions[shapes() % functions.size()]).append("(").append(random_expression(depth - 1)).append(")");
+      }
       return "RND";
     };
     auto factor = [&]() { return shapes() % 4 == 0 ? primary() + "^" + primary() : primary(); };
     auto term = [&]() { return shapes() % 2 == 0 ? factor() + mulops[shapes() % 4] + factor() : factor(); };
     std::string text = signs[shapes() % 3] + term();
-    if (shapes() % 2 == 0) text += (shapes() % 2 == 0 ? "+" : "-") + term();
+    if (shapes() % 2 == 0) {
+      text += shapes() % 2 == 0 ? "+" : "-";
+      text += term();
+    }
     return text;
   };
   for (int i = 0; i < 3000; ++i) texts.push_back(random_expression(3));

@@ -9,6 +9,8 @@ namespace {
 
 class Compiler {
  public:
+  explicit Compiler(std::size_t size) { nodes_.reserve(size); }
+
   uint32_t expression(const Expression& e) {
     uint32_t x = term(*e.first);
     if (e.first_sign && sign_eval(*e.first_sign) < 0) x = unary(EvalOp::negate, x);
@@ -136,8 +138,40 @@ Number eval_node(const EvalNode* nodes, uint32_t index, EvalState& state) {
 
 }  // namespace
 
+namespace {
+
+// Nodes the flattened form of a tree will have, so that its array is
+// allocated once at its final size.
+std::size_t count_nodes(const Expression& e);
+
+std::size_t count_nodes(const Primary& p) {
+  switch (p.kind) {
+    case TOK_VARIABLE:
+    case TOK_NUMBER:
+    case TOK_RND:
+    case TOK_TIME: return 1;
+    case PRIMARY_PARENS: return count_nodes(*std::get<Parens>(p.payload).inner);
+    default: return 1 + count_nodes(*std::get<BuiltinCall>(p.payload).argument);
+  }
+}
+
+std::size_t count_nodes(const Factor& f) {
+  return count_nodes(*f.base) + (f.exponent ? 1 + count_nodes(*f.exponent) : 0);
+}
+
+std::size_t count_nodes(const Term& t) { return count_nodes(*t.first) + (t.op ? 1 + count_nodes(*t.second) : 0); }
+
+std::size_t count_nodes(const Expression& e) {
+  const auto negated = [](const std::optional<Sign>& sign) { return sign && sign_eval(*sign) < 0 ? 1 : 0; };
+  std::size_t n = count_nodes(*e.first) + negated(e.first_sign) + 1;  // + the add or canonical node
+  if (e.second) n += count_nodes(*e.second) + negated(e.second_sign);
+  return n;
+}
+
+}  // namespace
+
 ExpressionCode expression_compile(const Expression& expression) {
-  Compiler compiler;
+  Compiler compiler(count_nodes(expression));
   compiler.expression(expression);
   return ExpressionCode{compiler.take()};
 }

@@ -165,8 +165,14 @@ void scan_next(Scanner& scanner) {
       scanner.kind = TOK_EOL;
       return;
     }
-    const TokenMatch match = scanner.patterns != nullptr ? match_token_by_table(*scanner.patterns, scanner.cursor)
-                                                         : match_token_fast(scanner.cursor);
+    TokenMatch match;
+    if (scanner.cursor == scanner.given_back) {
+      match = scanner.given_back_match;
+    } else if (scanner.patterns != nullptr) {
+      match = match_token_by_table(*scanner.patterns, scanner.cursor);
+    } else {
+      match = match_token_fast(scanner.cursor);
+    }
     if (match.kind == TOK_INVALID) {
       scanner.kind = TOK_INVALID;
       return;
@@ -184,6 +190,8 @@ void scan_next(Scanner& scanner) {
 void scan_unget(Scanner& scanner) {
   if (scanner.token == nullptr) return;
   scanner.cursor -= scanner.length;
+  scanner.given_back = scanner.cursor;
+  scanner.given_back_match = {scanner.kind, scanner.length};
   scanner.kind = TOK_INVALID;
   scanner.token = nullptr;
   scanner.length = 0;

@@ -46,6 +46,10 @@ struct Scanner {
   // When set, tokens are matched by the compiled table instead of the fast
   // matcher (the reference path, used to check the fast one).
   const Patterns* patterns;
+  // The token last given back: parsers try alternatives by reading a token
+  // and giving it back, so the next read at the same place reuses the match.
+  const char* given_back = nullptr;
+  TokenMatch given_back_match{TOK_INVALID, 0};
 };
 
 // How deep parse trees may nest. Deeper nesting fails to parse at the token

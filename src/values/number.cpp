@@ -10,19 +10,19 @@ namespace ombrix {
 Number number_from_text(std::string_view text) {
   bool digits_only = !text.empty();
   for (char c : text) digits_only = digits_only && c >= '0' && c <= '9';
-  const std::string copy(text);
   if (digits_only) {
-    // Skip leading zeros so that the length tells whether it can fit.
-    std::size_t first = copy.find_first_not_of('0');
-    if (first == std::string::npos) return number_from_int(0);
-    if (copy.size() - first <= 10) {
-      const long long value = std::strtoll(copy.c_str() + first, nullptr, 10);
+    // Leading zeros do not count towards whether the value fits.
+    const std::size_t first = text.find_first_not_of('0');
+    if (first == std::string_view::npos) return number_from_int(0);
+    if (text.size() - first <= 10) {
+      int64_t value = 0;
+      for (char c : text.substr(first)) value = value * 10 + (c - '0');
       if (value <= INT32_MAX) return number_from_int(static_cast<int32_t>(value));
     }
     // Too large for an integer: the nearest single-precision value.
-    return number_from_float(std::strtof(copy.c_str(), nullptr));
+    return number_from_float(std::strtof(std::string(text).c_str(), nullptr));
   }
-  return number_from_float(static_cast<float>(std::atof(copy.c_str())));
+  return number_from_float(static_cast<float>(std::atof(std::string(text).c_str())));
 }
 
 std::optional<Number> number_parse(Scanner& scanner) {

@@ -32,26 +32,26 @@ constexpr std::array<BuiltinForm, 13> builtin_forms{{
 }};
 
 // form -> KEYWORD | KEYWORD "(" expression ")"
-std::unique_ptr<Primary> form_parse(Scanner& scanner, const BuiltinForm& form) {
+std::optional<Primary> form_parse(Scanner& scanner, const BuiltinForm& form) {
   scan_next(scanner);
   if (scanner.kind != form.kind) {
     scan_unget(scanner);
-    return nullptr;
+    return std::nullopt;
   }
-  if (!form.takes_argument) return std::make_unique<Primary>(Primary{form.kind, BuiltinMarker{}});
+  if (!form.takes_argument) return Primary{form.kind, BuiltinMarker{}};
   scan_next(scanner);  // skip "("; the keyword stays consumed if it is missing
   if (scanner.kind != TOK_LPAREN) {
     scan_unget(scanner);
-    return nullptr;
+    return std::nullopt;
   }
   std::unique_ptr<Expression> argument = expression_parse(scanner);
-  if (!argument) return nullptr;
+  if (!argument) return std::nullopt;
   scan_next(scanner);
   if (scanner.kind != TOK_RPAREN) {
     scan_unget(scanner);
-    return nullptr;
+    return std::nullopt;
   }
-  return std::make_unique<Primary>(Primary{form.kind, BuiltinCall{std::move(argument)}});
+  return Primary{form.kind, BuiltinCall{std::move(argument)}};
 }
 
 }  // namespace
@@ -77,11 +77,11 @@ Number builtin_apply(TokenKind kind, Number x) {
   }
 }
 
-std::unique_ptr<Primary> builtin_parse(Scanner& scanner) {
+std::optional<Primary> builtin_parse(Scanner& scanner) {
   for (const BuiltinForm& form : builtin_forms) {
-    if (std::unique_ptr<Primary> primary = form_parse(scanner, form)) return primary;
+    if (std::optional<Primary> primary = form_parse(scanner, form)) return primary;
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 Value builtin_eval(const Primary& primary, EvalState& state) {

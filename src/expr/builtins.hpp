@@ -12,7 +12,7 @@ namespace ombrix {
 // ATN, EXP, LOG, ABS, SGN, SQR, INT. A form that fails after its keyword keeps
 // the keyword consumed, and the later forms are tried on what follows: so
 // "SIN COS(0)" is COS(0), while "COS SIN(0)" fails.
-std::unique_ptr<Primary> builtin_parse(Scanner& scanner);
+std::optional<Primary> builtin_parse(Scanner& scanner);
 
 // The value of a built-in primary. A one-argument function of the absent
 // value is the absent value.

@@ -38,51 +38,47 @@ std::optional<Variable> variable_parse(Scanner& scanner) {
 }
 
 // primary -> variable | number | "(" expression ")" | builtin
-std::unique_ptr<Primary> primary_parse(Scanner& scanner) {
-  if (std::optional<Variable> variable = variable_parse(scanner)) {
-    return std::make_unique<Primary>(Primary{TOK_VARIABLE, *variable});
-  }
-  if (std::optional<Number> literal = number_parse(scanner)) {
-    return std::make_unique<Primary>(Primary{TOK_NUMBER, *literal});
-  }
+std::optional<Primary> primary_parse(Scanner& scanner) {
+  if (std::optional<Variable> variable = variable_parse(scanner)) return Primary{TOK_VARIABLE, *variable};
+  if (std::optional<Number> literal = number_parse(scanner)) return Primary{TOK_NUMBER, *literal};
   scan_next(scanner);
   if (scanner.kind == TOK_LPAREN) {  // skip "("
     std::unique_ptr<Expression> inner = expression_parse(scanner);
-    if (!inner) return nullptr;  // "(" and what the inner parse read stay consumed
+    if (!inner) return std::nullopt;  // "(" and what the inner parse read stay consumed
     scan_next(scanner);
     if (scanner.kind != TOK_RPAREN) {
       scan_unget(scanner);
-      return nullptr;
+      return std::nullopt;
     }
-    return std::make_unique<Primary>(Primary{PRIMARY_PARENS, Parens{std::move(inner)}});
+    return Primary{PRIMARY_PARENS, Parens{std::move(inner)}};
   }
   scan_unget(scanner);
   return builtin_parse(scanner);
 }
 
 // factor -> primary ["^" primary]
-std::unique_ptr<Factor> factor_parse(Scanner& scanner) {
-  std::unique_ptr<Primary> base = primary_parse(scanner);
-  if (!base) return nullptr;
+std::optional<Factor> factor_parse(Scanner& scanner) {
+  std::optional<Primary> base = primary_parse(scanner);
+  if (!base) return std::nullopt;
   scan_next(scanner);
   if (scanner.kind != TOK_POWER) {
     scan_unget(scanner);
-    return std::make_unique<Factor>(Factor{std::move(base), nullptr});
+    return Factor{std::move(*base), nullptr};
   }
-  std::unique_ptr<Primary> exponent = primary_parse(scanner);  // "^" stays consumed on failure
-  if (!exponent) return nullptr;
-  return std::make_unique<Factor>(Factor{std::move(base), std::move(exponent)});
+  std::optional<Primary> exponent = primary_parse(scanner);  // "^" stays consumed on failure
+  if (!exponent) return std::nullopt;
+  return Factor{std::move(*base), std::make_unique<Primary>(std::move(*exponent))};
 }
 
 // term -> factor [mulop factor]
-std::unique_ptr<Term> term_parse(Scanner& scanner) {
-  std::unique_ptr<Factor> first = factor_parse(scanner);
-  if (!first) return nullptr;
+std::optional<Term> term_parse(Scanner& scanner) {
+  std::optional<Factor> first = factor_parse(scanner);
+  if (!first) return std::nullopt;
   std::optional<MulOp> op = mulop_parse(scanner);
-  if (!op) return std::make_unique<Term>(Term{std::move(first), std::nullopt, nullptr});
-  std::unique_ptr<Factor> second = factor_parse(scanner);
-  if (!second) return nullptr;
-  return std::make_unique<Term>(Term{std::move(first), op, std::move(second)});
+  if (!op) return Term{std::move(*first), std::nullopt, nullptr};
+  std::optional<Factor> second = factor_parse(scanner);
+  if (!second) return std::nullopt;
+  return Term{std::move(*first), op, std::make_unique<Factor>(std::move(*second))};
 }
 
 namespace {
@@ -90,7 +86,7 @@ namespace {
 // A term that is one variable or literal with no operator and no exponent.
 std::optional<FastOperand> leaf_of(const Factor& factor) {
   if (factor.exponent) return std::nullopt;
-  const Primary& primary = *factor.base;
+  const Primary& primary = factor.base;
   if (primary.kind == TOK_VARIABLE) return FastOperand{true, std::get<Variable>(primary.payload).slot, std::nullopt};
   if (primary.kind == TOK_NUMBER) return FastOperand{false, 0, std::get<Number>(primary.payload)};
   return std::nullopt;
@@ -98,14 +94,14 @@ std::optional<FastOperand> leaf_of(const Factor& factor) {
 
 std::optional<FastOperand> leaf_of(const Term& term) {
   if (term.op) return std::nullopt;
-  return leaf_of(*term.first);
+  return leaf_of(term.first);
 }
 
 FastForm fast_form_of(const Expression& e) {
   FastForm form;
   form.negate_first = e.first_sign && e.first_sign->kind == TOK_MINUS;
   form.negate_second = e.second_sign && e.second_sign->kind == TOK_MINUS;
-  const std::optional<FastOperand> a = leaf_of(*e.first);
+  const std::optional<FastOperand> a = leaf_of(e.first);
   if (e.second) {
     const std::optional<FastOperand> b = leaf_of(*e.second);
     if (a && b) {
@@ -120,9 +116,9 @@ FastForm fast_form_of(const Expression& e) {
     form.a = *a;
     return form;
   }
-  const Term& term = *e.first;
+  const Term& term = e.first;
   if (!term.op) return form;
-  const std::optional<FastOperand> left = leaf_of(*term.first);
+  const std::optional<FastOperand> left = leaf_of(term.first);
   const std::optional<FastOperand> right = leaf_of(*term.second);
   if (left && right) {
     form.shape = FastShape::product;
@@ -160,15 +156,16 @@ std::unique_ptr<Expression> expression_parse_levels(Scanner& scanner) {
   NestingGuard guard(scanner);
   if (!guard.entered()) return nullptr;
   std::optional<Sign> first_sign = sign_parse(scanner);
-  std::unique_ptr<Term> first = term_parse(scanner);
+  std::optional<Term> first = term_parse(scanner);
   if (!first) return nullptr;
   std::optional<Sign> second_sign = sign_parse(scanner);
   if (!second_sign) {
-    return std::make_unique<Expression>(Expression{first_sign, std::move(first), std::nullopt, nullptr, {}, {}});
+    return std::make_unique<Expression>(Expression{first_sign, std::move(*first), std::nullopt, nullptr, {}, {}});
   }
-  std::unique_ptr<Term> second = term_parse(scanner);
+  std::optional<Term> second = term_parse(scanner);
   if (!second) return nullptr;
-  return std::make_unique<Expression>(Expression{first_sign, std::move(first), second_sign, std::move(second), {}, {}});
+  return std::make_unique<Expression>(
+      Expression{first_sign, std::move(*first), second_sign, std::make_unique<Term>(std::move(*second)), {}, {}});
 }
 
 int32_t sign_eval(Sign sign) { return sign.kind == TOK_MINUS ? -1 : 1; }
@@ -219,7 +216,7 @@ Value expression_eval_general(const Expression& expression, EvalState& state) {
     case FastShape::none: break;
   }
   const auto negative = [](const std::optional<Sign>& sign) { return sign && sign_eval(*sign) < 0; };
-  const Value x1 = apply_negation(negative(expression.first_sign), term_eval(*expression.first, state));
+  const Value x1 = apply_negation(negative(expression.first_sign), term_eval(expression.first, state));
   if (!expression.second) return number_add(x1, number_from_int(0));
   const Value x2 = apply_negation(negative(expression.second_sign), term_eval(*expression.second, state));
   return number_add(x1, x2);
@@ -228,14 +225,14 @@ Value expression_eval_general(const Expression& expression, EvalState& state) {
 // A term without operator is its factor times integer 1, which leaves every
 // value as it is.
 Value term_eval(const Term& term, EvalState& state) {
-  const Value a = factor_eval(*term.first, state);
+  const Value a = factor_eval(term.first, state);
   if (!term.op) return a;
   const Value b = factor_eval(*term.second, state);
   return term_operation(term.op->kind, a, b);
 }
 
 Value factor_eval(const Factor& factor, EvalState& state) {
-  const Value base = primary_eval(*factor.base, state);
+  const Value base = primary_eval(factor.base, state);
   if (!factor.exponent) return base;
   const Value exponent = primary_eval(*factor.exponent, state);
   return number_pow(base, exponent);
@@ -265,13 +262,13 @@ void variable_list(Variable variable) { std::fputc(variable.letter, stdout); }
 
 void expression_list(const Expression& expression) {
   if (expression.first_sign) sign_list(*expression.first_sign);
-  term_list(*expression.first);
+  term_list(expression.first);
   if (expression.second_sign) sign_list(*expression.second_sign);
   if (expression.second) term_list(*expression.second);
 }
 
 void term_list(const Term& term) {
-  factor_list(*term.first);
+  factor_list(term.first);
   if (!term.op) return;
   std::fputc(' ', stdout);
   mulop_list(*term.op);
@@ -280,7 +277,7 @@ void term_list(const Term& term) {
 }
 
 void factor_list(const Factor& factor) {
-  primary_list(*factor.base);
+  primary_list(factor.base);
   if (!factor.exponent) return;
   std::fputc('^', stdout);
   primary_list(*factor.exponent);

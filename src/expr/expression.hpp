@@ -56,13 +56,16 @@ struct Primary {
   std::variant<Parens, Variable, Number, BuiltinCall, BuiltinMarker> payload;
 };
 
+// The first operand of each level is held by value and the optional second
+// one through a pointer: most levels have no operator, and a line's tree
+// then costs one allocation per expression rather than one per level.
 struct Factor {
-  std::unique_ptr<Primary> base;
+  Primary base;
   std::unique_ptr<Primary> exponent;  // empty without "^"
 };
 
 struct Term {
-  std::unique_ptr<Factor> first;
+  Factor first;
   std::optional<MulOp> op;
   std::unique_ptr<Factor> second;  // present exactly when op is
 };
@@ -95,7 +98,7 @@ struct FastForm {
 
 struct Expression {
   std::optional<Sign> first_sign;
-  std::unique_ptr<Term> first;
+  Term first;
   std::optional<Sign> second_sign;
   std::unique_ptr<Term> second;  // present exactly when second_sign is
   // Filled in for the outermost expression of a statement only: the shapes
@@ -109,9 +112,9 @@ struct Expression {
 std::optional<Sign> sign_parse(Scanner& scanner);
 std::optional<MulOp> mulop_parse(Scanner& scanner);
 std::optional<Variable> variable_parse(Scanner& scanner);
-std::unique_ptr<Primary> primary_parse(Scanner& scanner);
-std::unique_ptr<Factor> factor_parse(Scanner& scanner);
-std::unique_ptr<Term> term_parse(Scanner& scanner);
+std::optional<Primary> primary_parse(Scanner& scanner);
+std::optional<Factor> factor_parse(Scanner& scanner);
+std::optional<Term> term_parse(Scanner& scanner);
 std::unique_ptr<Expression> expression_parse(Scanner& scanner);
 // The same parse without recognising the fast shapes: the plain tree walk.
 std::unique_ptr<Expression> expression_parse_tree(Scanner& scanner);

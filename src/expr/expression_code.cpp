@@ -12,7 +12,7 @@ class Compiler {
   explicit Compiler(std::size_t size) { nodes_.reserve(size); }
 
   uint32_t expression(const Expression& e) {
-    uint32_t x = term(*e.first);
+    uint32_t x = term(e.first);
     if (e.first_sign && sign_eval(*e.first_sign) < 0) x = unary(EvalOp::negate, x);
     if (!e.second) return unary(EvalOp::canonical, x);
     uint32_t y = term(*e.second);
@@ -24,7 +24,7 @@ class Compiler {
 
  private:
   uint32_t term(const Term& t) {
-    const uint32_t a = factor(*t.first);
+    const uint32_t a = factor(t.first);
     if (!t.op) return a;
     const uint32_t b = factor(*t.second);
     switch (t.op->kind) {
@@ -36,7 +36,7 @@ class Compiler {
   }
 
   uint32_t factor(const Factor& f) {
-    const uint32_t base = primary(*f.base);
+    const uint32_t base = primary(f.base);
     if (!f.exponent) return base;
     return binary(EvalOp::pow, base, primary(*f.exponent));
   }
@@ -156,14 +156,14 @@ std::size_t count_nodes(const Primary& p) {
 }
 
 std::size_t count_nodes(const Factor& f) {
-  return count_nodes(*f.base) + (f.exponent ? 1 + count_nodes(*f.exponent) : 0);
+  return count_nodes(f.base) + (f.exponent ? 1 + count_nodes(*f.exponent) : 0);
 }
 
-std::size_t count_nodes(const Term& t) { return count_nodes(*t.first) + (t.op ? 1 + count_nodes(*t.second) : 0); }
+std::size_t count_nodes(const Term& t) { return count_nodes(t.first) + (t.op ? 1 + count_nodes(*t.second) : 0); }
 
 std::size_t count_nodes(const Expression& e) {
   const auto negated = [](const std::optional<Sign>& sign) { return sign && sign_eval(*sign) < 0 ? 1 : 0; };
-  std::size_t n = count_nodes(*e.first) + negated(e.first_sign) + 1;  // + the add or canonical node
+  std::size_t n = count_nodes(e.first) + negated(e.first_sign) + 1;  // + the add or canonical node
   if (e.second) n += count_nodes(*e.second) + negated(e.second_sign);
   return n;
 }

@@ -70,7 +70,7 @@ std::vector<TokenKind> rest_of(Scanner& scanner) {
 // (which would turn a negative zero positive).
 Value primary_value(const std::string& line, EvalState& state) {
   Scanner scanner(line.c_str());
-  const std::unique_ptr<Primary> primary = primary_parse(scanner);
+  const std::optional<Primary> primary = primary_parse(scanner);
   if (!primary) {
     ADD_FAILURE() << "does not parse: " << line;
     return ABSENT;

@@ -133,7 +133,8 @@ FastForm fast_form_of(const Expression& e) {
 
 std::unique_ptr<Expression> expression_parse_levels(Scanner& scanner);
 
-// expression -> [sign] term [sign term]
+// The outermost expression of a statement also gets its fast shape or its
+// flattened form, once, here.
 std::unique_ptr<Expression> expression_parse(Scanner& scanner) {
   std::unique_ptr<Expression> expression = expression_parse_tree(scanner);
   if (expression && scanner.expression_depth == 0) {
@@ -152,6 +153,7 @@ std::unique_ptr<Expression> expression_parse_tree(Scanner& scanner) {
   return expression;
 }
 
+// expression -> [sign] term [sign term]
 std::unique_ptr<Expression> expression_parse_levels(Scanner& scanner) {
   NestingGuard guard(scanner);
   if (!guard.entered()) return nullptr;

@@ -161,6 +161,18 @@ inline Value expression_eval(const Expression& expression, EvalState& state) {
   if (expression_eval_integer(expression, state, integer)) return number_from_int(integer);
   return expression_eval_general(expression, state);
 }
+
+// Evaluates and stores the value into `destination` (LET's variable).
+inline void expression_eval_into(const Expression& expression, EvalState& state, Value& destination) {
+  int32_t integer;
+  if (expression_eval_integer(expression, state, integer)) {
+    destination = number_from_int(integer);
+  } else if (expression.fast.shape == FastShape::none && !expression.code.empty()) {
+    expression_code_eval_into(expression.code, state, destination);
+  } else {
+    destination = expression_eval_general(expression, state);
+  }
+}
 Value term_eval(const Term& term, EvalState& state);
 Value factor_eval(const Factor& factor, EvalState& state);
 Value primary_eval(const Primary& primary, EvalState& state);

@@ -180,4 +180,13 @@ Value expression_code_eval(const ExpressionCode& code, EvalState& state) {
   return to_value(eval_node(code.nodes.data(), static_cast<uint32_t>(code.nodes.size() - 1), state));
 }
 
+void expression_code_eval_into(const ExpressionCode& code, EvalState& state, Value& destination) {
+  const Number n = eval_node(code.nodes.data(), static_cast<uint32_t>(code.nodes.size() - 1), state);
+  if (is_absent(n)) {
+    destination.reset();
+  } else {
+    destination = n;
+  }
+}
+
 }  // namespace ombrix

@@ -51,5 +51,9 @@ struct ExpressionCode {
 ExpressionCode expression_compile(const Expression& expression);
 // Evaluates operands left to right, as the tree walk does, with the same bits.
 Value expression_code_eval(const ExpressionCode& code, EvalState& state);
+// The same, stored straight into `destination` (the absent value empties
+// it): a value returned inside a std::optional is built on the stack in
+// pieces and read back whole, which costs more than the store.
+void expression_code_eval_into(const ExpressionCode& code, EvalState& state, Value& destination);
 
 }  // namespace ombrix

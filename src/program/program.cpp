@@ -88,13 +88,7 @@ void program_run(Interpreter& interpreter) {
     int32_t flow;
     // The two statements of every counted loop run without the general dispatch.
     if (const auto* let = std::get_if<LetStatement>(&line.statement->body)) {
-      Value& variable = interpreter.eval.variables[let->variable.slot];
-      int32_t integer;
-      if (expression_eval_integer(*let->value, interpreter.eval, integer)) {
-        variable = number_from_int(integer);
-      } else {
-        variable = expression_eval_general(*let->value, interpreter.eval);
-      }
+      expression_eval_into(*let->value, interpreter.eval, interpreter.eval.variables[let->variable.slot]);
       ++at;
       continue;
     } else if (const auto* next = std::get_if<NextStatement>(&line.statement->body)) {

@@ -124,7 +124,7 @@ int32_t statement_execute(const Statement& statement, Interpreter& interpreter, 
     case index_of<InputStatement>: return input_execute(body_as<InputStatement>(statement), interpreter);
     case index_of<LetStatement>: {
       const LetStatement& let = body_as<LetStatement>(statement);
-      interpreter.eval.variables[let.variable.slot] = expression_eval(*let.value, interpreter.eval);
+      expression_eval_into(*let.value, interpreter.eval, interpreter.eval.variables[let.variable.slot]);
       return FLOW_CONTINUE;
     }
     case index_of<GosubStatement>: return gosub_execute(body_as<GosubStatement>(statement), interpreter, following);

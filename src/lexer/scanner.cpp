@@ -157,22 +157,21 @@ TokenMatch match_token_fast(const char* at) {
   }
 }
 
-void scan_next(Scanner& scanner) {
+void scan_next_matching(Scanner& scanner) {
   scanner.token = nullptr;
   scanner.length = 0;
+  if (scanner.patterns == nullptr) {
+    // Only the white-space rule matches at a blank, so the fast path skips
+    // blanks here instead of matching them as tokens.
+    while (is_space(static_cast<unsigned char>(*scanner.cursor))) ++scanner.cursor;
+  }
   for (;;) {
     if (*scanner.cursor == '\0') {
       scanner.kind = TOK_EOL;
       return;
     }
-    TokenMatch match;
-    if (scanner.cursor == scanner.given_back) {
-      match = scanner.given_back_match;
-    } else if (scanner.patterns != nullptr) {
-      match = match_token_by_table(*scanner.patterns, scanner.cursor);
-    } else {
-      match = match_token_fast(scanner.cursor);
-    }
+    const TokenMatch match = scanner.patterns != nullptr ? match_token_by_table(*scanner.patterns, scanner.cursor)
+                                                         : match_token_fast(scanner.cursor);
     if (match.kind == TOK_INVALID) {
       scanner.kind = TOK_INVALID;
       return;
@@ -185,16 +184,6 @@ void scan_next(Scanner& scanner) {
     scanner.length = match.length;
     return;
   }
-}
-
-void scan_unget(Scanner& scanner) {
-  if (scanner.token == nullptr) return;
-  scanner.cursor -= scanner.length;
-  scanner.given_back = scanner.cursor;
-  scanner.given_back_match = {scanner.kind, scanner.length};
-  scanner.kind = TOK_INVALID;
-  scanner.token = nullptr;
-  scanner.length = 0;
 }
 
 }  // namespace ombrix

@@ -56,8 +56,33 @@ struct Scanner {
 // that would go one level too deep.
 inline constexpr int MAX_NESTING = 1000;
 
-void scan_next(Scanner& scanner);
-void scan_unget(Scanner& scanner);
+void scan_next_matching(Scanner& scanner);
+
+// Advances to the next token that is not white space. Inline, with the
+// common case first: parsers try alternatives by reading a token and giving
+// it back, so most reads find the token just given back.
+inline void scan_next(Scanner& scanner) {
+  if (scanner.cursor == scanner.given_back) {
+    scanner.kind = scanner.given_back_match.kind;
+    scanner.token = scanner.cursor;
+    scanner.length = scanner.given_back_match.length;
+    scanner.cursor += scanner.length;
+    return;
+  }
+  scan_next_matching(scanner);
+}
+
+// Gives the current token back; nothing for TOK_EOL, TOK_INVALID or a token
+// already given back.
+inline void scan_unget(Scanner& scanner) {
+  if (scanner.token == nullptr) return;
+  scanner.cursor -= scanner.length;
+  scanner.given_back = scanner.cursor;
+  scanner.given_back_match = {scanner.kind, scanner.length};
+  scanner.kind = TOK_INVALID;
+  scanner.token = nullptr;
+  scanner.length = 0;
+}
 
 // Enters one level of nesting for as long as it lives; `entered` is false
 // when the limit is already reached (and then nothing was entered).

@@ -10,7 +10,12 @@ namespace ombrix {
 
 void Program::insert(int32_t number, std::unique_ptr<Statement> statement) {
   if (number <= 0) return;  // dropped silently, with its statement
-  lines_.insert_or_assign(number, std::move(statement));
+  if (lines_.empty() || number > lines_.rbegin()->first) {
+    // A program is mostly typed or read in ascending order: append without a search.
+    lines_.emplace_hint(lines_.end(), number, std::move(statement));
+  } else {
+    lines_.insert_or_assign(number, std::move(statement));
+  }
   image_stale_ = true;
 }
 

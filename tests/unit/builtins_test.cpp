@@ -11,60 +11,12 @@
 #include <vector>
 
 #include "capture.hpp"
+#include "helpers.hpp"
 #include "program/interpreter.hpp"
 #include "program/statement.hpp"
 
 namespace ombrix {
 namespace {
-
-constexpr float INF = std::numeric_limits<float>::infinity();
-
-Number I(int32_t value) { return number_from_int(value); }
-Number R(float value) { return number_from_float(value); }
-const Value ABSENT = std::nullopt;
-
-// Keeps the compiler from folding a library call: the NaN that this machine's
-// single-precision functions give is the expected one.
-float runtime_float(float value) {
-  volatile float stored = value;
-  return stored;
-}
-
-std::string describe(Value v) {
-  if (!v) return "absent";
-  char text[80];
-  if (v->tag == NUMBER_INTEGER) {
-    std::snprintf(text, sizeof text, "integer %d", v->integer());
-  } else {
-    std::snprintf(text, sizeof text, "tag %d, real %a (bits %08x)", static_cast<int>(v->tag),
-                  static_cast<double>(v->real()), v->payload);
-  }
-  return text;
-}
-
-// Same tag and same payload bits; a NaN matches any NaN of the same sign.
-::testing::AssertionResult same_value(Value actual, Value expected) {
-  bool same = actual.has_value() == expected.has_value();
-  if (same && actual) {
-    same = actual->tag == expected->tag;
-    if (same && expected->tag == NUMBER_REAL && std::isnan(expected->real())) {
-      same = std::isnan(actual->real()) && std::signbit(actual->real()) == std::signbit(expected->real());
-    } else if (same) {
-      same = actual->payload == expected->payload;
-    }
-  }
-  if (same) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got " << describe(actual) << ", expected " << describe(expected);
-}
-
-std::vector<TokenKind> rest_of(Scanner& scanner) {
-  std::vector<TokenKind> kinds;
-  do {
-    scan_next(scanner);
-    kinds.push_back(scanner.kind);
-  } while (scanner.kind != TOK_EOL && scanner.kind != TOK_INVALID);
-  return kinds;
-}
 
 // The value of one primary, without the "+ 0" that a whole expression adds
 // (which would turn a negative zero positive).

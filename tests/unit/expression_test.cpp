@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "capture.hpp"
+#include "helpers.hpp"
 #include "expr/builtins.hpp"
 
 // Global allocation functions that count while `counting_allocations` is set:
@@ -49,51 +50,12 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
 namespace ombrix {
 namespace {
 
-Number I(int32_t value) { return number_from_int(value); }
-Number R(float value) { return number_from_float(value); }
-const Value ABSENT = std::nullopt;
-
-// Keeps the compiler from folding a library call at compile time.
-float runtime_float(float value) {
-  volatile float stored = value;
-  return stored;
-}
-
-std::string describe(Value v) {
-  if (!v) return "absent";
-  char text[80];
-  if (v->tag == NUMBER_INTEGER) {
-    std::snprintf(text, sizeof text, "integer %d", v->integer());
-  } else {
-    std::snprintf(text, sizeof text, "tag %d, real %a (bits %08x)", static_cast<int>(v->tag),
-                  static_cast<double>(v->real()), v->payload);
-  }
-  return text;
-}
-
-// Same tag and same payload bits (so +0 and -0 differ).
-::testing::AssertionResult same_value(Value actual, Value expected) {
-  const bool same = actual.has_value() == expected.has_value() &&
-                    (!actual || (actual->tag == expected->tag && actual->payload == expected->payload));
-  if (same) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got " << describe(actual) << ", expected " << describe(expected);
-}
-
 // The tree of one expression parsed from the start of a line, and the kinds
 // of the tokens that the parse left unread, up to the line's end.
 struct Parsed {
   std::unique_ptr<Expression> tree;
   std::vector<TokenKind> rest;
 };
-
-std::vector<TokenKind> rest_of(Scanner& scanner) {
-  std::vector<TokenKind> kinds;
-  do {
-    scan_next(scanner);
-    kinds.push_back(scanner.kind);
-  } while (scanner.kind != TOK_EOL && scanner.kind != TOK_INVALID);
-  return kinds;
-}
 
 Parsed parse(const std::string& line) {
   Scanner scanner(line.c_str());
@@ -186,7 +148,7 @@ TEST(ExpressionTest, ParseEvaluateList) {
     ASSERT_NE(parsed.tree, nullptr);
     EXPECT_EQ(listing(*parsed.tree), c.listing);
     EvalState state;
-    EXPECT_TRUE(same_value(expression_eval(*parsed.tree, state), c.value));
+    EXPECT_TRUE(same_bits(expression_eval(*parsed.tree, state), c.value));
   }
 }
 
@@ -204,7 +166,7 @@ TEST(ExpressionTest, ListingParsesBackToItself) {
     ASSERT_NE(second.tree, nullptr);
     EXPECT_EQ(listing(*second.tree), text);
     EXPECT_EQ(second.rest, std::vector<TokenKind>{TOK_EOL});
-    EXPECT_TRUE(same_value(expression_eval(*second.tree, state), expression_eval(*first.tree, state)));
+    EXPECT_TRUE(same_bits(expression_eval(*second.tree, state), expression_eval(*first.tree, state)));
   }
 }
 
@@ -219,18 +181,18 @@ TEST(VariableSlotTest, LowerCaseLetterSharesTheSlotSixLettersOn) {
     variable_set(state, c.upper, I(5));
     const Parsed lower = parse(std::string(1, c.lower));
     ASSERT_NE(lower.tree, nullptr);
-    EXPECT_TRUE(same_value(expression_eval(*lower.tree, state), I(5)));
+    EXPECT_TRUE(same_bits(expression_eval(*lower.tree, state), I(5)));
     EXPECT_EQ(listing(*lower.tree), std::string(1, c.lower));
 
     variable_set(state, c.lower, R(2.5f));
-    EXPECT_TRUE(same_value(variable_get(state, c.upper), R(2.5f)));
+    EXPECT_TRUE(same_bits(variable_get(state, c.upper), R(2.5f)));
   }
 }
 
 TEST(VariableSlotTest, UpperCaseLettersHaveSlotsOfTheirOwn) {
   EvalState state;
   for (char c = 'A'; c <= 'Z'; ++c) variable_set(state, c, I(c - 'A'));
-  for (char c = 'A'; c <= 'Z'; ++c) EXPECT_TRUE(same_value(variable_get(state, c), I(c - 'A'))) << c;
+  for (char c = 'A'; c <= 'Z'; ++c) EXPECT_TRUE(same_bits(variable_get(state, c), I(c - 'A'))) << c;
 }
 
 TEST(VariableSlotTest, StoringAbsentEmptiesAndClearEmptiesAll) {
@@ -269,7 +231,7 @@ TEST(ExpressionTest, OperandsAreEvaluatedLeftToRight) {
     const Parsed parsed = parse(c.line);
     ASSERT_NE(parsed.tree, nullptr);
     EvalState state;
-    EXPECT_TRUE(same_value(expression_eval(*parsed.tree, state), R(c.combine(first, second))));
+    EXPECT_TRUE(same_bits(expression_eval(*parsed.tree, state), R(c.combine(first, second))));
     EXPECT_EQ(state.random_seed, reference.random_seed);
   }
 }
@@ -293,7 +255,7 @@ TEST(ExpressionTest, NestingIsBounded) {
     ASSERT_NE(deep.tree, nullptr);
     EXPECT_EQ(deep.rest, std::vector<TokenKind>{TOK_EOL});
     EvalState state;
-    EXPECT_TRUE(same_value(expression_eval(*deep.tree, state), c.value));
+    EXPECT_TRUE(same_bits(expression_eval(*deep.tree, state), c.value));
 
     EXPECT_EQ(parse(nested(c.open, ")", MAX_NESTING + 1)).tree, nullptr);
   }
@@ -357,7 +319,7 @@ TEST(ExpressionTest, EvaluationAllocatesNothing) {
     const Value value = expression_eval(*parsed.tree, state);
     counting_allocations = false;
     EXPECT_EQ(allocation_count.load(), 0);
-    EXPECT_TRUE(same_value(value, c.value));
+    EXPECT_TRUE(same_bits(value, c.value));
   }
 }
 

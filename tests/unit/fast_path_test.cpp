@@ -11,20 +11,10 @@
 #include "expr/expression.hpp"
 #include "program/interpreter.hpp"
 #include "program/loop.hpp"
+#include "helpers.hpp"
 
 namespace ombrix {
 namespace {
-
-std::string describe(const Value& v) {
-  if (!v) return "absent";
-  return (v->is_integer() ? "int " : "real ") + std::to_string(v->payload);
-}
-
-// Same tag and payload bits, or both absent.
-bool identical(const Value& a, const Value& b) {
-  if (!a || !b) return !a && !b;
-  return a->tag == b->tag && a->payload == b->payload;
-}
 
 const std::vector<Value> interesting_values = {
     std::nullopt,
@@ -107,9 +97,8 @@ TEST(FastPathTest, ShapedExpressionsMatchTheTreeWalk) {
       EvalState copy = state;
       const Value expected = expression_eval_general(*tree, copy);
       const Value actual = expression_eval(*fast, state);
-      ASSERT_TRUE(identical(expected, actual))
-          << text << ": tree " << describe(expected) << ", fast " << describe(actual) << " with A="
-          << describe(state.variables[0]) << " B=" << describe(state.variables[1]);
+      ASSERT_TRUE(same_bits(actual, expected))
+          << text << " with A=" << describe(state.variables[0]) << " B=" << describe(state.variables[1]);
       ++compared;
     }
   }
@@ -138,7 +127,7 @@ TEST(FastPathTest, IntegerNextMatchesTheRule) {
         const int32_t expected = reference_next(expected_value, for_record_get(interpreter, 'I'), 40);
         const int32_t actual = next_execute(NextStatement{letter}, interpreter, 40);
         ASSERT_EQ(actual, expected) << "v=" << v << " limit=" << limit << " step=" << step;
-        ASSERT_TRUE(identical(variable_get(interpreter.eval, 'I'), expected_value));
+        ASSERT_TRUE(same_bits(variable_get(interpreter.eval, 'I'), expected_value));
       }
     }
   }

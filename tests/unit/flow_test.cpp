@@ -12,27 +12,11 @@
 #include <vector>
 
 #include "capture.hpp"
+#include "helpers.hpp"
 #include "program/interpreter.hpp"
 
 namespace ombrix {
 namespace {
-
-constexpr float INF = std::numeric_limits<float>::infinity();
-
-Number I(int32_t value) { return number_from_int(value); }
-Number R(float value) { return number_from_float(value); }
-const Value ABSENT = std::nullopt;
-
-std::string describe(Value v) {
-  if (!v) return "absent";
-  char text[64];
-  if (v->is_integer()) {
-    std::snprintf(text, sizeof text, "%d", v->integer());
-  } else {
-    std::snprintf(text, sizeof text, "%a", static_cast<double>(v->real()));
-  }
-  return text;
-}
 
 constexpr TokenKind OPERATORS[] = {TOK_LE, TOK_LTGT, TOK_LT, TOK_GE, TOK_GTLT, TOK_GT, TOK_EQ};
 constexpr const char* OPERATOR_TEXT[] = {"<=", "<>", "<", ">=", "><", ">", "="};

@@ -11,55 +11,10 @@
 #include <vector>
 
 #include "capture.hpp"
+#include "helpers.hpp"
 
 namespace ombrix {
 namespace {
-
-constexpr float INF = std::numeric_limits<float>::infinity();
-
-Number I(int32_t value) { return number_from_int(value); }
-Number R(float value) { return number_from_float(value); }
-const Value ABSENT = std::nullopt;
-
-// Operands that pass through volatile storage, so that the IEEE operation
-// runs on this machine at run time and not in the compiler: the sign of a
-// NaN that a division or fmod yields is the platform's.
-float runtime_float(float value) {
-  volatile float stored = value;
-  return stored;
-}
-double runtime_double(double value) {
-  volatile double stored = value;
-  return stored;
-}
-
-std::string describe(Value v) {
-  if (!v) return "absent";
-  char text[80];
-  if (v->tag == NUMBER_INTEGER) {
-    std::snprintf(text, sizeof text, "integer %d", v->integer());
-  } else if (v->tag == NUMBER_REAL) {
-    std::snprintf(text, sizeof text, "real %a (bits %08x)", static_cast<double>(v->real()), v->payload);
-  } else {
-    std::snprintf(text, sizeof text, "tag %d payload %08x", static_cast<int>(v->tag), v->payload);
-  }
-  return text;
-}
-
-// Same tag and same payload bits; a NaN matches any NaN of the same sign.
-::testing::AssertionResult same_value(Value actual, Value expected) {
-  bool same = actual.has_value() == expected.has_value();
-  if (same && actual) {
-    same = actual->tag == expected->tag;
-    if (same && expected->tag == NUMBER_REAL && std::isnan(expected->real())) {
-      same = std::isnan(actual->real()) && std::signbit(actual->real()) == std::signbit(expected->real());
-    } else if (same) {
-      same = actual->payload == expected->payload;
-    }
-  }
-  if (same) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got " << describe(actual) << ", expected " << describe(expected);
-}
 
 using Operation = Value (*)(Value, Value);
 

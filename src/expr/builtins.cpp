@@ -39,18 +39,10 @@ std::optional<Primary> form_parse(Scanner& scanner, const BuiltinForm& form) {
     return std::nullopt;
   }
   if (!form.takes_argument) return Primary{form.kind, BuiltinMarker{}};
-  scan_next(scanner);  // skip "("; the keyword stays consumed if it is missing
-  if (scanner.kind != TOK_LPAREN) {
-    scan_unget(scanner);
-    return std::nullopt;
-  }
+  if (!scan_expect(scanner, TOK_LPAREN)) return std::nullopt;  // the keyword stays consumed
   std::unique_ptr<Expression> argument = expression_parse(scanner);
   if (!argument) return std::nullopt;
-  scan_next(scanner);
-  if (scanner.kind != TOK_RPAREN) {
-    scan_unget(scanner);
-    return std::nullopt;
-  }
+  if (!scan_expect(scanner, TOK_RPAREN)) return std::nullopt;
   return Primary{form.kind, BuiltinCall{std::move(argument)}};
 }
 

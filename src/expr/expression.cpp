@@ -41,18 +41,12 @@ std::optional<Variable> variable_parse(Scanner& scanner) {
 std::optional<Primary> primary_parse(Scanner& scanner) {
   if (std::optional<Variable> variable = variable_parse(scanner)) return Primary{TOK_VARIABLE, *variable};
   if (std::optional<Number> literal = number_parse(scanner)) return Primary{TOK_NUMBER, *literal};
-  scan_next(scanner);
-  if (scanner.kind == TOK_LPAREN) {  // skip "("
+  if (scan_expect(scanner, TOK_LPAREN)) {
     std::unique_ptr<Expression> inner = expression_parse(scanner);
     if (!inner) return std::nullopt;  // "(" and what the inner parse read stay consumed
-    scan_next(scanner);
-    if (scanner.kind != TOK_RPAREN) {
-      scan_unget(scanner);
-      return std::nullopt;
-    }
+    if (!scan_expect(scanner, TOK_RPAREN)) return std::nullopt;
     return Primary{PRIMARY_PARENS, Parens{std::move(inner)}};
   }
-  scan_unget(scanner);
   return builtin_parse(scanner);
 }
 
@@ -60,11 +54,7 @@ std::optional<Primary> primary_parse(Scanner& scanner) {
 std::optional<Factor> factor_parse(Scanner& scanner) {
   std::optional<Primary> base = primary_parse(scanner);
   if (!base) return std::nullopt;
-  scan_next(scanner);
-  if (scanner.kind != TOK_POWER) {
-    scan_unget(scanner);
-    return Factor{std::move(*base), nullptr};
-  }
+  if (!scan_expect(scanner, TOK_POWER)) return Factor{std::move(*base), nullptr};
   std::optional<Primary> exponent = primary_parse(scanner);  // "^" stays consumed on failure
   if (!exponent) return std::nullopt;
   return Factor{std::move(*base), std::make_unique<Primary>(std::move(*exponent))};

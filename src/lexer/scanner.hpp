@@ -84,6 +84,15 @@ inline void scan_unget(Scanner& scanner) {
   scanner.length = 0;
 }
 
+// Reads one token: true when it is of `kind`; otherwise gives it back and
+// returns false. The step every parser takes for a required keyword or sign.
+inline bool scan_expect(Scanner& scanner, TokenKind kind) {
+  scan_next(scanner);
+  if (scanner.kind == kind) return true;
+  scan_unget(scanner);
+  return false;
+}
+
 // Enters one level of nesting for as long as it lives; `entered` is false
 // when the limit is already reached (and then nothing was entered).
 class NestingGuard {

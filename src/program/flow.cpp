@@ -70,11 +70,7 @@ std::unique_ptr<Statement> if_parse(Scanner& scanner) {
   if (!op) return nullptr;
   std::unique_ptr<Expression> right = expression_parse(scanner);
   if (!right) return nullptr;
-  scan_next(scanner);  // skip THEN
-  if (scanner.kind != TOK_THEN) {
-    scan_unget(scanner);
-    return nullptr;
-  }
+  if (!scan_expect(scanner, TOK_THEN)) return nullptr;
   // Any statement may follow, another IF too, but not a bare line number.
   std::unique_ptr<Statement> then = statement_parse(scanner);
   if (!then) return nullptr;

@@ -17,11 +17,7 @@ std::unique_ptr<Statement> input_parse(Scanner& scanner) {
       break;  // after a comma: the comma stays consumed and ends the list
     }
     statement.variables.push_back(*variable);
-    scan_next(scanner);
-    if (scanner.kind != TOK_COMMA) {
-      scan_unget(scanner);
-      break;
-    }
+    if (!scan_expect(scanner, TOK_COMMA)) break;
   }
   return std::make_unique<Statement>(Statement{std::move(statement)});
 }

@@ -57,32 +57,18 @@ int32_t find_loop_exit(Interpreter& interpreter, int32_t for_line, char letter) 
 
 // for -> FOR variable "=" expression TO expression [STEP expression]
 std::unique_ptr<Statement> for_parse(Scanner& scanner) {
-  std::optional<Variable> variable = variable_parse(scanner);
-  if (!variable) return nullptr;
-  scan_next(scanner);  // skip "="
-  if (scanner.kind != TOK_EQ) {
-    scan_unget(scanner);
-    return nullptr;
-  }
-  std::unique_ptr<Expression> start = expression_parse(scanner);
-  if (!start) return nullptr;
-  scan_next(scanner);  // skip TO
-  if (scanner.kind != TOK_TO) {
-    scan_unget(scanner);
-    return nullptr;
-  }
+  std::optional<LetStatement> head = assignment_parse(scanner);
+  if (!head) return nullptr;
+  if (!scan_expect(scanner, TOK_TO)) return nullptr;
   std::unique_ptr<Expression> limit = expression_parse(scanner);
   if (!limit) return nullptr;
   std::unique_ptr<Expression> step;
-  scan_next(scanner);  // skip STEP, if there
-  if (scanner.kind == TOK_STEP) {
+  if (scan_expect(scanner, TOK_STEP)) {
     step = expression_parse(scanner);
     if (!step) return nullptr;
-  } else {
-    scan_unget(scanner);
   }
   return std::make_unique<Statement>(
-      Statement{ForStatement{*variable, std::move(start), std::move(limit), std::move(step)}});
+      Statement{ForStatement{head->variable, std::move(head->value), std::move(limit), std::move(step)}});
 }
 
 // next -> NEXT variable

@@ -5,11 +5,7 @@
 namespace ombrix {
 
 std::unique_ptr<StringLiteral> string_parse(Scanner& scanner) {
-  scan_next(scanner);
-  if (scanner.kind != TOK_STRING) {
-    scan_unget(scanner);
-    return nullptr;
-  }
+  if (!scan_expect(scanner, TOK_STRING)) return nullptr;
   const std::string_view text = scanner.text();
   return std::make_unique<StringLiteral>(StringLiteral{std::string(text.substr(1, text.size() - 2))});
 }
@@ -41,11 +37,7 @@ std::unique_ptr<Statement> print_parse(Scanner& scanner) {
       break;  // after a comma: the comma stays consumed and ends the list
     }
     statement.items.push_back(std::move(item));
-    scan_next(scanner);
-    if (scanner.kind != TOK_COMMA) {
-      scan_unget(scanner);
-      break;
-    }
+    if (!scan_expect(scanner, TOK_COMMA)) break;
   }
   return std::make_unique<Statement>(Statement{std::move(statement)});
 }

@@ -18,16 +18,9 @@ namespace {
 
 // let -> LET variable "=" expression
 std::unique_ptr<Statement> let_parse(Scanner& scanner) {
-  std::optional<Variable> variable = variable_parse(scanner);
-  if (!variable) return nullptr;
-  scan_next(scanner);  // skip "="
-  if (scanner.kind != TOK_EQ) {
-    scan_unget(scanner);
-    return nullptr;
-  }
-  std::unique_ptr<Expression> value = expression_parse(scanner);
-  if (!value) return nullptr;
-  return std::make_unique<Statement>(Statement{LetStatement{*variable, std::move(value)}});
+  std::optional<LetStatement> let = assignment_parse(scanner);
+  if (!let) return nullptr;
+  return std::make_unique<Statement>(Statement{std::move(*let)});
 }
 
 template <typename Keyword>
@@ -43,6 +36,15 @@ template <class... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
 
 }  // namespace
+
+std::optional<LetStatement> assignment_parse(Scanner& scanner) {
+  std::optional<Variable> variable = variable_parse(scanner);
+  if (!variable) return std::nullopt;
+  if (!scan_expect(scanner, TOK_EQ)) return std::nullopt;
+  std::unique_ptr<Expression> value = expression_parse(scanner);
+  if (!value) return std::nullopt;
+  return LetStatement{*variable, std::move(value)};
+}
 
 TokenKind statement_kind(const Statement& statement) {
   return std::visit(Overloaded{

@@ -108,6 +108,9 @@ struct Statement {
 // The token kind of the statement's keyword.
 TokenKind statement_kind(const Statement& statement);
 
+// variable "=" expression: the whole of LET, and the head of FOR.
+std::optional<LetStatement> assignment_parse(Scanner& scanner);
+
 // Reads one statement. On failure everything built is released and only the
 // token that did not fit is given back: the keyword and the tokens before
 // that one stay consumed. Nothing after a complete statement is read.

@@ -5,7 +5,9 @@
 # Usage: tmux_test.sh BINARY. Without tmux it is skipped (exit 77), except
 # under CI (CI set), where a missing tmux is a failure.
 set -u
-timeout_s=${OMBRIX_TMUX_TIMEOUT:-15}
+# Generous: each wait ends as soon as the screen shows what it waits for,
+# and a loaded machine (tests run in parallel) can be slow to redraw.
+timeout_s=${OMBRIX_TMUX_TIMEOUT:-60}
 
 if ! command -v tmux >/dev/null; then
   if [ -n "${CI:-}" ]; then

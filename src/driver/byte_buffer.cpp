@@ -63,10 +63,23 @@ ByteBuffer* read_line(std::FILE* input, const char* prompt, ByteBuffer* buffer) 
     std::fflush(stderr);
   }
   // One byte at a time through the stream's own buffer; the interpreter is
-  // single-threaded, so the stream needs no locking per byte.
+  // single-threaded, so the stream needs no locking per byte. Nothing else
+  // touches the buffer while the line is read, so its invariants, checked
+  // above, hold for every byte: the loop stores directly and grows the
+  // storage by exactly one increment whenever it is full, as bf_addch does.
+  char* data = buffer->data;
+  uint64_t length = buffer->length;
   for (int c = getc_unlocked(input); c != '\n' && c != EOF; c = getc_unlocked(input)) {
-    bf_addch(buffer, static_cast<char>(c));
+    if (length == buffer->capacity) {
+      buffer->length = length;
+      bf_addch(buffer, static_cast<char>(c));
+      data = buffer->data;
+      length = buffer->length;
+      continue;
+    }
+    data[length++] = static_cast<char>(c);
   }
+  buffer->length = length;
   bf_addch(buffer, '\0');
   return buffer;
 }

@@ -8,21 +8,22 @@
 namespace ombrix {
 
 Number number_from_text(std::string_view text) {
+  // Plain digits are an integer when the value fits; the accumulation stops
+  // growing once it is known not to (leading zeros add nothing).
   bool digits_only = !text.empty();
-  for (char c : text) digits_only = digits_only && c >= '0' && c <= '9';
-  if (digits_only) {
-    // Leading zeros do not count towards whether the value fits.
-    const std::size_t first = text.find_first_not_of('0');
-    if (first == std::string_view::npos) return number_from_int(0);
-    if (text.size() - first <= 10) {
-      int64_t value = 0;
-      for (char c : text.substr(first)) value = value * 10 + (c - '0');
-      if (value <= INT32_MAX) return number_from_int(static_cast<int32_t>(value));
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') {
+      digits_only = false;
+      break;
     }
-    // Too large for an integer: the nearest single-precision value.
-    return number_from_float(std::strtof(std::string(text).c_str(), nullptr));
+    if (value <= INT32_MAX) value = value * 10 + static_cast<uint64_t>(c - '0');
   }
-  return number_from_float(static_cast<float>(std::atof(std::string(text).c_str())));
+  if (digits_only && value <= INT32_MAX) return number_from_int(static_cast<int32_t>(value));
+  const std::string copy(text);
+  // Too large for an integer: the nearest single-precision value.
+  if (digits_only) return number_from_float(std::strtof(copy.c_str(), nullptr));
+  return number_from_float(static_cast<float>(std::atof(copy.c_str())));
 }
 
 std::optional<Number> number_parse(Scanner& scanner) {

@@ -94,15 +94,12 @@ int main() {
   ombrix::interpreter_reset(interpreter);
   ombrix::patterns_free(interpreter.patterns);
 
-  std::printf("typing the 7 program lines: %llu allocations\n",
-              static_cast<unsigned long long>(small.typing));
+  std::printf("typing the 7 program lines: %llu allocations\n", static_cast<unsigned long long>(small.typing));
   std::printf("RUN of %llu statements: %llu allocations (%.6f per statement)\n",
-              static_cast<unsigned long long>(small.statements),
-              static_cast<unsigned long long>(small.allocations),
+              static_cast<unsigned long long>(small.statements), static_cast<unsigned long long>(small.allocations),
               static_cast<double>(small.allocations) / static_cast<double>(small.statements));
   std::printf("RUN of %llu statements: %llu allocations (%.6f per statement)\n",
-              static_cast<unsigned long long>(large.statements),
-              static_cast<unsigned long long>(large.allocations),
+              static_cast<unsigned long long>(large.statements), static_cast<unsigned long long>(large.allocations),
               static_cast<double>(large.allocations) / static_cast<double>(large.statements));
   const long long extra_allocations =
       static_cast<long long>(large.allocations) - static_cast<long long>(small.allocations);

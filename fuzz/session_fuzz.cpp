@@ -42,9 +42,7 @@ class FuzzHost final : public LineHost {
  public:
   FuzzHost(Interpreter& interpreter, Lines& lines) : interpreter_(interpreter), lines_(lines) {}
   const char* read_reply() override { return lines_.take(); }
-  void dispatch_synthesized(const char* line) override {
-    interpret_line(interpreter_, line, LineOrigin::synthesized);
-  }
+  void dispatch_synthesized(const char* line) override { interpret_line(interpreter_, line, LineOrigin::synthesized); }
 
  private:
   Interpreter& interpreter_;

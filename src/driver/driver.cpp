@@ -45,9 +45,7 @@ class StandardInputHost final : public LineHost {
     return reply_->data;
   }
 
-  void dispatch_synthesized(const char* line) override {
-    interpret_line(interpreter_, line, LineOrigin::synthesized);
-  }
+  void dispatch_synthesized(const char* line) override { interpret_line(interpreter_, line, LineOrigin::synthesized); }
 
  private:
   Interpreter& interpreter_;

@@ -196,8 +196,7 @@ Value expression_eval_general(const Expression& expression, EvalState& state) {
   const FastForm& fast = expression.fast;
   if (fast.shape == FastShape::none && !expression.code.empty()) return expression_code_eval(expression.code, state);
   switch (fast.shape) {
-    case FastShape::leaf:
-      return number_add(apply_negation(fast.negate_first, load(fast.a, state)), number_from_int(0));
+    case FastShape::leaf: return number_add(apply_negation(fast.negate_first, load(fast.a, state)), number_from_int(0));
     case FastShape::sum:
       return number_add(apply_negation(fast.negate_first, load(fast.a, state)),
                         apply_negation(fast.negate_second, load(fast.b, state)));

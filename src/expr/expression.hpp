@@ -177,9 +177,7 @@ Value term_eval(const Term& term, EvalState& state);
 Value factor_eval(const Factor& factor, EvalState& state);
 Value primary_eval(const Primary& primary, EvalState& state);
 int32_t sign_eval(Sign sign);
-inline Value variable_eval(Variable variable, const EvalState& state) {
-  return state.variables[variable.slot];
-}
+inline Value variable_eval(Variable variable, const EvalState& state) { return state.variables[variable.slot]; }
 
 // Canonical text on standard output, without a line end.
 void expression_list(const Expression& expression);

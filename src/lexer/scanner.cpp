@@ -16,9 +16,7 @@ TokenMatch match_token_by_table(const Patterns& patterns, const char* at) {
 
 namespace {
 
-constexpr bool is_space(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\f' || c == '\r' || c == '\n';
-}
+constexpr bool is_space(unsigned char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\r' || c == '\n'; }
 constexpr bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 constexpr bool is_letter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 // Matching ignores letter case for ASCII letters only, as the C locale does.

@@ -27,8 +27,7 @@ TokenMatch match_token_fast(const char* at);
 // The current token's text is a view into the line, not a copy: it lives as
 // long as the line does.
 struct Scanner {
-  explicit Scanner(const char* line, const Patterns* reference = nullptr)
-      : cursor(line), patterns(reference) {}
+  explicit Scanner(const char* line, const Patterns* reference = nullptr) : cursor(line), patterns(reference) {}
 
   std::string_view text() const { return {token, length}; }
   bool has_text() const { return token != nullptr; }

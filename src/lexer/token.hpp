@@ -156,8 +156,7 @@ constexpr bool token_table_is_complete() {
     if (rule.kind < 0 || rule.kind >= static_cast<int>(TOKEN_TABLE_SIZE)) return false;
     if (seen[static_cast<std::size_t>(rule.kind)]++ != 0) return false;
   }
-  return token_table.back().kind == TOK_SPACE && TOK_INVALID == TOKEN_TABLE_SIZE &&
-         TOK_EOL == TOKEN_TABLE_SIZE + 1;
+  return token_table.back().kind == TOK_SPACE && TOK_INVALID == TOKEN_TABLE_SIZE && TOK_EOL == TOKEN_TABLE_SIZE + 1;
 }
 static_assert(token_table_is_complete(), "token table must yield kinds 0..58 once each");
 

@@ -74,8 +74,7 @@ std::unique_ptr<Statement> if_parse(Scanner& scanner) {
   // Any statement may follow, another IF too, but not a bare line number.
   std::unique_ptr<Statement> then = statement_parse(scanner);
   if (!then) return nullptr;
-  return std::make_unique<Statement>(
-      Statement{IfStatement(std::move(left), *op, std::move(right), std::move(then))});
+  return std::make_unique<Statement>(Statement{IfStatement(std::move(left), *op, std::move(right), std::move(then))});
 }
 
 std::unique_ptr<Statement> goto_parse(Scanner& scanner) {

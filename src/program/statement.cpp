@@ -104,15 +104,18 @@ const Kind& body_as(const Statement& statement) {
   return *std::get_if<Kind>(&statement.body);
 }
 
+// The position of a statement kind among the alternatives of Statement::body.
+template <typename Kind, std::size_t I = 0>
+constexpr std::size_t position_of() {
+  if constexpr (std::is_same_v<Kind, std::variant_alternative_t<I, decltype(Statement::body)>>) {
+    return I;
+  } else {
+    return position_of<Kind, I + 1>();
+  }
+}
+
 template <typename Kind>
-constexpr std::size_t index_of = [] {
-  constexpr std::size_t count = std::variant_size_v<decltype(Statement::body)>;
-  std::size_t found = count;
-  [&]<std::size_t... I>(std::index_sequence<I...>) {
-    ((std::is_same_v<Kind, std::variant_alternative_t<I, decltype(Statement::body)>> ? (found = I, 0) : 0), ...);
-  }(std::make_index_sequence<count>{});
-  return found;
-}();
+constexpr std::size_t index_of = position_of<Kind>();
 
 }  // namespace
 
@@ -120,7 +123,9 @@ constexpr std::size_t index_of = [] {
 // executed statement, and the switch compiles to one indirect jump.
 int32_t statement_execute(const Statement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
   switch (statement.body.index()) {
-    case index_of<PrintStatement>: print_execute(body_as<PrintStatement>(statement), interpreter.eval); return FLOW_CONTINUE;
+    case index_of<PrintStatement>:
+      print_execute(body_as<PrintStatement>(statement), interpreter.eval);
+      return FLOW_CONTINUE;
     case index_of<IfStatement>: return if_execute(body_as<IfStatement>(statement), interpreter, current, following);
     case index_of<GotoStatement>: return goto_execute(body_as<GotoStatement>(statement), interpreter);
     case index_of<InputStatement>: return input_execute(body_as<InputStatement>(statement), interpreter);

@@ -56,7 +56,8 @@ Number number_div(Number a, Number b) {
     const int32_t x = a.integer();
     const int32_t y = b.integer();
     // No 32-bit quotient: divide as reals instead (an infinity, a NaN, or 2^31).
-    if (y == 0 || (x == INT32_LOWEST && y == -1)) return number_from_float(static_cast<float>(x) / static_cast<float>(y));
+    if (y == 0 || (x == INT32_LOWEST && y == -1))
+      return number_from_float(static_cast<float>(x) / static_cast<float>(y));
     return number_from_int(x / y);
   }
   const float x = number_to_real(a);

@@ -36,7 +36,11 @@ TEST(ByteBufferTest, ReadLineStoresEveryByteButTheNewline) {
       {"\n", std::string("\0", 1)},
       {"", std::string("\0", 1)},
       {"AB\r\nCD", std::string("AB\r\0", 4)},
-      {"A\xff" "B\n", std::string("A\xff" "B\0", 4)},
+      {"A\xff"
+       "B\n",
+       std::string("A\xff"
+                   "B\0",
+                   4)},
       {std::string("A\0B\n", 4), std::string("A\0B\0", 4)},
       {"no newline", std::string("no newline\0", 11)},
   };

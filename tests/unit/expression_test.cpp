@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "capture.hpp"
-#include "helpers.hpp"
 #include "expr/builtins.hpp"
+#include "helpers.hpp"
 
 // Global allocation functions that count while `counting_allocations` is set:
 // they show that evaluation does not touch the heap. They replace the

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "expr/expression.hpp"
+#include "helpers.hpp"
 #include "program/interpreter.hpp"
 #include "program/loop.hpp"
-#include "helpers.hpp"
 
 namespace ombrix {
 namespace {
@@ -57,7 +57,8 @@ TEST(FastPathTest, ShapedExpressionsMatchTheTreeWalk) {
   // Nested expressions go through the flattened form: random ones, built
   // from every construct, with operands that include NaNs of both signs.
   std::mt19937 shapes(77);
-  const std::vector<std::string> functions = {"SIN", "COS", "TAN", "COT", "ATN", "EXP", "LOG", "ABS", "SGN", "SQR", "INT"};
+  const std::vector<std::string> functions = {"SIN", "COS", "TAN", "COT", "ATN", "EXP",
+                                              "LOG", "ABS", "SGN", "SQR", "INT"};
   std::function<std::string(int)> random_expression = [&](int depth) -> std::string {
     auto primary = [&]() -> std::string {
       const unsigned choice = shapes() % (depth > 0 ? 5 : 2);
@@ -66,7 +67,10 @@ TEST(FastPathTest, ShapedExpressionsMatchTheTreeWalk) {
       std::string text;
       if (choice == 2) return text.append("(").append(random_expression(depth - 1)).append(")");
       if (choice == 3) {
-        return text.append(functions[shapes() % functions.size()]).append("(").append(random_expression(depth - 1)).append(")");
+        return text.append(functions[shapes() % functions.size()])
+            .append("(")
+            .append(random_expression(depth - 1))
+            .append(")");
       }
       return "RND";
     };
@@ -115,7 +119,8 @@ int32_t reference_next(Value& v, const ForRecord& record, int32_t following) {
 }
 
 TEST(FastPathTest, IntegerNextMatchesTheRule) {
-  const std::vector<int32_t> values = {0, 1, -1, 2, 3, 5, 100, -100, INT32_MAX, INT32_MAX - 1, INT32_MIN, INT32_MIN + 1};
+  const std::vector<int32_t> values = {
+      0, 1, -1, 2, 3, 5, 100, -100, INT32_MAX, INT32_MAX - 1, INT32_MIN, INT32_MIN + 1};
   for (int32_t v : values) {
     for (int32_t limit : values) {
       for (int32_t step : values) {

@@ -58,7 +58,8 @@ TEST_F(ScannerTest, TokenStreams) {
       {"GO\tTO", {{TOK_GOTO, "GO\tTO"}, {TOK_EOL, ""}}},
       {"GO SUB 5", {{TOK_GOSUB, "GO SUB"}, {TOK_NUMBER, "5"}, {TOK_EOL, ""}}},
       {"GO X", {{TOK_VARIABLE, "G"}, {TOK_VARIABLE, "O"}, {TOK_VARIABLE, "X"}, {TOK_EOL, ""}}},
-      {"<= <> >< =<", {{TOK_LE, "<="}, {TOK_LTGT, "<>"}, {TOK_GTLT, "><"}, {TOK_EQ, "="}, {TOK_LT, "<"}, {TOK_EOL, ""}}},
+      {"<= <> >< =<",
+       {{TOK_LE, "<="}, {TOK_LTGT, "<>"}, {TOK_GTLT, "><"}, {TOK_EQ, "="}, {TOK_LT, "<"}, {TOK_EOL, ""}}},
       {"< > >=", {{TOK_LT, "<"}, {TOK_GT, ">"}, {TOK_GE, ">="}, {TOK_EOL, ""}}},
       {"12.5E-3", {{TOK_NUMBER, "12.5E-3"}, {TOK_EOL, ""}}},
       {".5 5. .", {{TOK_NUMBER, ".5"}, {TOK_NUMBER, "5."}, {TOK_NUMBER, "."}, {TOK_EOL, ""}}},
@@ -142,10 +143,11 @@ TEST_F(ScannerTest, FastMatcherAgreesWithTableOnGeneratedCorpus) {
       pieces.push_back(mixed);
     }
   }
-  for (const char* p : {"GO TO", "go\tsub", "GO  \r\nTO", "Go", "GOS", "REM", "rem x", "12", "12.5", ".5", "5.",
-                        ".", "1E5", "1e-5", "1E+", "2.5e3", "0007", "\"str\"", "\"", "\"\"", "<=", "<>", "><",
-                        ">=", "=<", "+", "-", "*", "/", "\\", "^", ",", "(", ")", ";", ":", "?", "#", "$", "!",
-                        "'", "@", "_", "[", "]", "{", "}", "~", "`", "&", "|", "%"}) {
+  for (const char* p :
+       {"GO TO", "go\tsub", "GO  \r\nTO", "Go",   "GOS",     "REM", "rem x", "12", "12.5", ".5", "5.", ".",  "1E5",
+        "1e-5",  "1E+",     "2.5e3",      "0007", "\"str\"", "\"",  "\"\"",  "<=", "<>",   "><", ">=", "=<", "+",
+        "-",     "*",       "/",          "\\",   "^",       ",",   "(",     ")",  ";",    ":",  "?",  "#",  "$",
+        "!",     "'",       "@",          "_",    "[",       "]",   "{",     "}",  "~",    "`",  "&",  "|",  "%"}) {
     pieces.emplace_back(p);
   }
   for (int b = 1; b < 256; ++b) pieces.emplace_back(1, static_cast<char>(b));

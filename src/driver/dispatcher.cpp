@@ -19,7 +19,15 @@ void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origi
     command_execute(interpreter, *command);
     return;
   }
-  if (std::unique_ptr<Statement> statement = statement_parse(scanner)) {
+  std::unique_ptr<Statement> statement = statement_parse(scanner);
+  // A line nested deeper than the parser allows is rejected whole: a parse
+  // cut short there must neither run part of the line nor leave a number
+  // behind that the line-number step would store or delete.
+  if (scanner.nesting_exceeded) {
+    report_invalid();
+    return;
+  }
+  if (statement) {
     // The flow code is dropped: a direct GOTO or END moves nothing.
     statement_execute(*statement, interpreter, FLOW_CONTINUE, FLOW_CONTINUE);
     return;
@@ -38,7 +46,10 @@ void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origi
     return;
   }
   const int32_t line = number_to_int(*number);
-  if (std::unique_ptr<Statement> statement = statement_parse(scanner)) {
+  statement = statement_parse(scanner);
+  if (scanner.nesting_exceeded) {
+    report_invalid();
+  } else if (statement) {
     interpreter.program.insert(line, std::move(statement));
   } else {
     interpreter.program.erase(line);

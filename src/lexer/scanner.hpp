@@ -39,6 +39,8 @@ struct Scanner {
   // Nesting of parentheses, function arguments and THEN statements, bounded
   // by MAX_NESTING so that no line can exhaust the stack.
   int depth = 0;
+  // Set once a parse on this line has been refused for nesting too deep.
+  bool nesting_exceeded = false;
   // How many expressions are being parsed, one inside the other: the
   // outermost one is flattened for evaluation when it is complete.
   int expression_depth = 0;
@@ -52,8 +54,10 @@ struct Scanner {
 };
 
 // How deep parse trees may nest. Deeper nesting fails to parse at the token
-// that would go one level too deep.
-inline constexpr int MAX_NESTING = 1000;
+// that would go one level too deep. Parsing, evaluating, listing and
+// releasing all recurse once per level; at this depth they need well under
+// a megabyte of stack, also under the sanitizers.
+inline constexpr int MAX_NESTING = 256;
 
 void scan_next_matching(Scanner& scanner);
 
@@ -98,7 +102,11 @@ class NestingGuard {
  public:
   explicit NestingGuard(Scanner& scanner) : scanner_(scanner) {
     entered_ = scanner_.depth < MAX_NESTING;
-    if (entered_) ++scanner_.depth;
+    if (entered_) {
+      ++scanner_.depth;
+    } else {
+      scanner_.nesting_exceeded = true;
+    }
   }
   NestingGuard(const NestingGuard&) = delete;
   NestingGuard& operator=(const NestingGuard&) = delete;

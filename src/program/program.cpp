@@ -90,17 +90,15 @@ void program_run(Interpreter& interpreter) {
       std::fputs("TR> ", stdout);
       line_print(line.number, *line.statement);
     }
-    int32_t flow;
     // The two statements of every counted loop run without the general dispatch.
     if (const auto* let = std::get_if<LetStatement>(&line.statement->body)) {
       expression_eval_into(*let->value, interpreter.eval, interpreter.eval.variables[let->variable.slot]);
       ++at;
       continue;
-    } else if (const auto* next = std::get_if<NextStatement>(&line.statement->body)) {
-      flow = next_execute(*next, interpreter, line.following);
-    } else {
-      flow = statement_execute(*line.statement, interpreter, line.number, line.following);
     }
+    const auto* next = std::get_if<NextStatement>(&line.statement->body);
+    const int32_t flow = next != nullptr ? next_execute(*next, interpreter, line.following)
+                                         : statement_execute(*line.statement, interpreter, line.number, line.following);
     if (flow == FLOW_CONTINUE) {
       ++at;
       continue;

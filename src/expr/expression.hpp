@@ -123,19 +123,18 @@ std::unique_ptr<Expression> expression_parse_tree(Scanner& scanner);
 // and allocates nothing.
 Value expression_eval_general(const Expression& expression, EvalState& state);
 
-// The integer cases of the two most common shapes, decided inline where a
-// statement evaluates: true with the result in `out`, or false when the
-// general path must evaluate the expression.
+// The integer cases of the fast shapes, decided inline where a statement
+// evaluates: true with the result in `out`, or false when the general path
+// must evaluate the expression.
 inline bool expression_eval_integer(const Expression& expression, const EvalState& state, int32_t& out) {
   const FastForm& fast = expression.fast;
-  if (fast.negate_first) return false;
+  if (fast.shape == FastShape::none || fast.negate_first) return false;
   const Value& a = fast.a.is_variable ? state.variables[fast.a.slot] : fast.a.literal;
   if (!a || !a->is_integer()) return false;
   if (fast.shape == FastShape::leaf) {
     out = a->integer();  // (+1 * a) + 0
     return true;
   }
-  if (fast.shape == FastShape::none) return false;
   const Value& b = fast.b.is_variable ? state.variables[fast.b.slot] : fast.b.literal;
   if (!b || !b->is_integer()) return false;
   if (fast.shape == FastShape::sum) {

@@ -36,14 +36,12 @@ void relop_list(RelationalOperator op) {
   std::fputs(text, stdout);
 }
 
-bool relop_test(RelationalOperator op, Value left, Value right) {
-  if (op.kind < TOK_LE || op.kind > TOK_EQ) {
-    std::fprintf(stdout, "Runtime error: Unknown relational operator type: %d", op.kind);
-    std::exit(1);
-  }
-  const float nan = __builtin_nanf("");
-  const float l = left ? number_to_real(*left) : nan;
-  const float r = right ? number_to_real(*right) : nan;
+namespace {
+
+bool is_known(RelationalOperator op) { return op.kind >= TOK_LE && op.kind <= TOK_EQ; }
+
+// The test of a known operator on two single-precision reals.
+bool compare(RelationalOperator op, float l, float r) {
   switch (op.kind) {
     case TOK_LE: return l <= r;
     case TOK_LT: return l < r;
@@ -52,6 +50,17 @@ bool relop_test(RelationalOperator op, Value left, Value right) {
     case TOK_EQ: return l == r;
     default: return l != r;  // "<>" and "><": true when either side is NaN
   }
+}
+
+}  // namespace
+
+bool relop_test(RelationalOperator op, Value left, Value right) {
+  if (!is_known(op)) {
+    std::fprintf(stdout, "Runtime error: Unknown relational operator type: %d", op.kind);
+    std::exit(1);
+  }
+  const float nan = __builtin_nanf("");
+  return compare(op, left ? number_to_real(*left) : nan, right ? number_to_real(*right) : nan);
 }
 
 void return_push(Interpreter& interpreter, int32_t line) { interpreter.return_stack.push_back(line); }
@@ -92,21 +101,10 @@ std::unique_ptr<Statement> gosub_parse(Scanner& scanner) {
 int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
   int32_t left_integer;
   int32_t right_integer;
-  if (statement.op.kind >= TOK_LE && statement.op.kind <= TOK_EQ &&
-      expression_eval_integer(*statement.left, interpreter.eval, left_integer) &&
+  if (is_known(statement.op) && expression_eval_integer(*statement.left, interpreter.eval, left_integer) &&
       expression_eval_integer(*statement.right, interpreter.eval, right_integer)) {
     // Two integers, compared as the single-precision reals they round to.
-    const float l = static_cast<float>(left_integer);
-    const float r = static_cast<float>(right_integer);
-    bool pass;
-    switch (statement.op.kind) {
-      case TOK_LE: pass = l <= r; break;
-      case TOK_LT: pass = l < r; break;
-      case TOK_GE: pass = l >= r; break;
-      case TOK_GT: pass = l > r; break;
-      case TOK_EQ: pass = l == r; break;
-      default: pass = l != r; break;
-    }
+    const bool pass = compare(statement.op, static_cast<float>(left_integer), static_cast<float>(right_integer));
     return pass ? statement_execute(*statement.then, interpreter, current, following) : FLOW_CONTINUE;
   }
   const Value left = expression_eval(*statement.left, interpreter.eval);

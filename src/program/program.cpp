@@ -12,11 +12,18 @@ void Program::insert(int32_t number, std::unique_ptr<Statement> statement) {
   if (number <= 0) return;  // dropped silently, with its statement
   if (lines_.empty() || number > lines_.rbegin()->first) {
     // A program is mostly typed or read in ascending order: append without a search.
+    const Statement* appended = statement.get();
     lines_.emplace_hint(lines_.end(), number, std::move(statement));
+    if (image_stale_ || image_used_) {
+      image_stale_ = true;
+      return;
+    }
+    if (!image_.empty()) image_.back().following = number;
+    image_.push_back(RunLine{number, FLOW_CONTINUE, appended});
   } else {
     lines_.insert_or_assign(number, std::move(statement));
+    image_stale_ = true;
   }
-  image_stale_ = true;
 }
 
 void Program::erase(int32_t number) {
@@ -27,7 +34,8 @@ void Program::erase(int32_t number) {
 void Program::clear() {
   lines_.clear();
   image_.clear();
-  image_stale_ = true;
+  image_stale_ = false;
+  image_used_ = false;
 }
 
 void Program::renumber() {
@@ -50,6 +58,7 @@ const Statement* Program::find(int32_t number) const {
 }
 
 std::vector<RunLine>& Program::image() {
+  image_used_ = true;
   if (!image_stale_) return image_;
   image_.clear();
   image_.reserve(lines_.size());

@@ -30,7 +30,9 @@ inline constexpr std::size_t NO_LINE = static_cast<std::size_t>(-1);
 // Lines live in a balanced tree keyed by number, so inserting, replacing,
 // deleting and finding a line cost O(log n) in a program of any size. Runs
 // use a flat image of the lines in order, rebuilt after any change; nothing
-// can change the program while it runs.
+// can change the program while it runs. A line appended after the last one
+// is appended to the image too, while no run has used the image yet: loading
+// a program then never walks the tree, whose nodes lie scattered in memory.
 class Program {
  public:
   // Stores the line; a line with the same number is replaced. Numbers of 0
@@ -53,8 +55,11 @@ class Program {
 
  private:
   std::map<int32_t, std::unique_ptr<Statement>> lines_;
-  std::vector<RunLine> image_;
-  bool image_stale_ = true;
+  std::vector<RunLine> image_;  // starts true to the empty program
+  bool image_stale_ = false;
+  // Set once a run has had the image, whose lines may then hold cached
+  // answers (jump targets, loop exits) that a new line could change.
+  bool image_used_ = false;
 };
 
 // Writes "%d " and the statement's listing and a line end.

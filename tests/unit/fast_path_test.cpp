@@ -99,10 +99,15 @@ TEST(FastPathTest, ShapedExpressionsMatchTheTreeWalk) {
       EvalState state;
       for (Value& slot : state.variables) slot = interesting_values[pick(random)];
       EvalState copy = state;
+      EvalState into_state = state;
       const Value expected = expression_eval_general(*tree, copy);
       const Value actual = expression_eval(*fast, state);
       ASSERT_TRUE(same_bits(actual, expected))
           << text << " with A=" << describe(state.variables[0]) << " B=" << describe(state.variables[1]);
+      // LET's path stores the value straight into its variable.
+      Value stored = number_from_int(12345);
+      expression_eval_into(*fast, into_state, stored);
+      ASSERT_TRUE(same_bits(stored, expected)) << "stored: " << text;
       ++compared;
     }
   }

@@ -30,17 +30,24 @@ void fill(Program& program, const std::vector<int32_t>& numbers) {
   for (int32_t number : numbers) program.insert(number, std::make_unique<Statement>());
 }
 
+// Looks up the numbers in turn, round and round, for as long as the
+// benchmark runs: lookup(number) is what is measured.
+template <typename Lookup>
+void lookup_loop(benchmark::State& state, const std::vector<int32_t>& numbers, Lookup lookup) {
+  std::size_t at = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(lookup(numbers[at]));
+    if (++at == numbers.size()) at = 0;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 // Program::find: the statement of a line number, looked up in random order.
 void BM_Find(benchmark::State& state) {
   const std::vector<int32_t> numbers = shuffled_numbers(state.range(0));
   Program program;
   fill(program, numbers);
-  std::size_t at = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(program.find(numbers[at]));
-    if (++at == numbers.size()) at = 0;
-  }
-  state.SetItemsProcessed(state.iterations());
+  lookup_loop(state, numbers, [&](int32_t number) { return program.find(number); });
 }
 
 // Program::image_index: where a jump lands in the run image.
@@ -49,12 +56,7 @@ void BM_ImageIndex(benchmark::State& state) {
   Program program;
   fill(program, numbers);
   program.image();  // built once, as a run does
-  std::size_t at = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(program.image_index(numbers[at]));
-    if (++at == numbers.size()) at = 0;
-  }
-  state.SetItemsProcessed(state.iterations());
+  lookup_loop(state, numbers, [&](int32_t number) { return program.image_index(number); });
 }
 
 // The same look-ups in ascending order, as a program's jumps mostly are:
@@ -66,12 +68,7 @@ void BM_ImageIndexAscending(benchmark::State& state) {
   fill(program, numbers);
   program.image();
   std::sort(numbers.begin(), numbers.end());
-  std::size_t at = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(program.image_index(numbers[at]));
-    if (++at == numbers.size()) at = 0;
-  }
-  state.SetItemsProcessed(state.iterations());
+  lookup_loop(state, numbers, [&](int32_t number) { return program.image_index(number); });
 }
 
 // A jump to a number no line has.
@@ -80,12 +77,7 @@ void BM_ImageIndexMissing(benchmark::State& state) {
   Program program;
   fill(program, numbers);
   program.image();
-  std::size_t at = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(program.image_index(numbers[at] + 5));
-    if (++at == numbers.size()) at = 0;
-  }
-  state.SetItemsProcessed(state.iterations());
+  lookup_loop(state, numbers, [&](int32_t number) { return program.image_index(number + 5); });
 }
 
 // Storing every line of a program typed in random order; time per line.

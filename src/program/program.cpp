@@ -18,8 +18,7 @@ void Program::insert(int32_t number, std::unique_ptr<Statement> statement) {
       image_stale_ = true;
       return;
     }
-    if (!image_.empty()) image_.back().following = number;
-    image_.push_back(RunLine{number, FLOW_CONTINUE, appended});
+    image_append(number, appended);
   } else {
     lines_.insert_or_assign(number, std::move(statement));
     image_stale_ = true;
@@ -62,12 +61,14 @@ std::vector<RunLine>& Program::image() {
   if (!image_stale_) return image_;
   image_.clear();
   image_.reserve(lines_.size());
-  for (const auto& [number, statement] : lines_) {
-    if (!image_.empty()) image_.back().following = number;
-    image_.push_back(RunLine{number, FLOW_CONTINUE, statement.get()});
-  }
+  for (const auto& [number, statement] : lines_) image_append(number, statement.get());
   image_stale_ = false;
   return image_;
+}
+
+void Program::image_append(int32_t number, const Statement* statement) {
+  if (!image_.empty()) image_.back().following = number;
+  image_.push_back(RunLine{number, FLOW_CONTINUE, statement});
 }
 
 std::size_t Program::image_index(int32_t number) {

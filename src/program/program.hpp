@@ -54,6 +54,9 @@ class Program {
   std::size_t image_index(int32_t number);
 
  private:
+  // Adds a line after the image's last one, which it names as following.
+  void image_append(int32_t number, const Statement* statement);
+
   std::map<int32_t, std::unique_ptr<Statement>> lines_;
   std::vector<RunLine> image_;  // starts true to the empty program
   bool image_stale_ = false;

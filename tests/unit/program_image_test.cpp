@@ -18,6 +18,12 @@ namespace {
 
 std::unique_ptr<Statement> rem_statement() { return std::make_unique<Statement>(Statement{RemStatement{"REM"}}); }
 
+// One image line as text: its number, the following number, its statement.
+std::string describe_line(int32_t number, int32_t following, const Statement* statement) {
+  return std::to_string(number) + ">" + std::to_string(following) + "@" +
+         std::to_string(reinterpret_cast<std::uintptr_t>(statement)) + " ";
+}
+
 // What the image must hold, read from the tree.
 std::string expected_image(const Program& program) {
   std::string text;
@@ -26,18 +32,14 @@ std::string expected_image(const Program& program) {
     const int32_t number = it->first;
     const Statement* statement = it->second.get();
     ++it;
-    const int32_t following = it == program.lines().end() ? -1 : it->first;
-    text += std::to_string(number) + ">" + std::to_string(following) + "@" +
-            std::to_string(reinterpret_cast<std::uintptr_t>(statement)) + " ";
+    text += describe_line(number, it == program.lines().end() ? -1 : it->first, statement);
   }
   return text;
 }
 
 std::string actual_image(Program& program) {
   std::string text;
-  for (const RunLine& line : program.image())
-    text += std::to_string(line.number) + ">" + std::to_string(line.following) + "@" +
-            std::to_string(reinterpret_cast<std::uintptr_t>(line.statement)) + " ";
+  for (const RunLine& line : program.image()) text += describe_line(line.number, line.following, line.statement);
   return text;
 }
 

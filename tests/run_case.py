@@ -6,6 +6,11 @@
   out    the exact bytes expected on standard output
   err    optional, the exact bytes expected on standard error (absent: not checked)
   code   the expected exit status (absent: 0)
+  memory_limit_mb
+         optional: the address-space limit of the run, so that a regression
+         that grows without bound fails the case instead of taking the
+         machine (not applied under a wrapper or a sanitizer, whose shadow
+         memory needs far more address space; OMBRIX_SANITIZED=1 says so)
 
 The interpreter runs with the case folder as working directory and "ombrix" as
 its argv[0], so texts that name the program are stable. Usage:
@@ -14,6 +19,7 @@ its argv[0], so texts that name the program are stable. Usage:
 """
 import difflib
 import os
+import resource
 import shlex
 import subprocess
 import sys
@@ -63,6 +69,13 @@ def main(argv):
     expected_err = read(os.path.join(case, "err"))
     code_text = read(os.path.join(case, "code"))
     expected_code = int(code_text.decode().strip()) if code_text else 0
+    limit_text = read(os.path.join(case, "memory_limit_mb"))
+    limit_child = None
+    if limit_text and not wrapper and os.environ.get("OMBRIX_SANITIZED") != "1":
+        limit_bytes = int(limit_text.decode().strip()) * 1024 * 1024
+
+        def limit_child():
+            resource.setrlimit(resource.RLIMIT_AS, (limit_bytes, limit_bytes))
 
     command = wrapper + ["ombrix"] + args
     try:
@@ -72,7 +85,7 @@ def main(argv):
             result = subprocess.run(command, input=stdin, capture_output=True, cwd=case, timeout=TIMEOUT_SECONDS)
         else:
             result = subprocess.run(command, executable=binary, input=stdin, capture_output=True, cwd=case,
-                                    timeout=TIMEOUT_SECONDS)
+                                    timeout=TIMEOUT_SECONDS, preexec_fn=limit_child)
     except subprocess.TimeoutExpired:
         print(f"FAIL {os.path.basename(case)}: no exit within {TIMEOUT_SECONDS} s")
         return 1

@@ -98,6 +98,9 @@ int run_driver(int argc, char* argv[]) {
   do {
     read_line(input, prompt, line.get());
     interpret_line(interpreter, line->data);
+    // A run reports and clears its own halt; one left by a direct statement
+    // (Ctrl-C in a direct INPUT or SHELL) must not stop the next run.
+    interpreter.halt = HALT_NONE;
     bf_reset(line.get());
   } while (!interpreter.stop && !std::feof(input) && !std::ferror(input));
   line.reset();

@@ -63,7 +63,14 @@ bool relop_test(RelationalOperator op, Value left, Value right) {
   return compare(op, left ? number_to_real(*left) : nan, right ? number_to_real(*right) : nan);
 }
 
-void return_push(Interpreter& interpreter, int32_t line) { interpreter.return_stack.push_back(line); }
+bool return_push(Interpreter& interpreter, int32_t line) {
+  if (interpreter.return_stack.size() >= RETURN_STACK_LIMIT) {
+    interpreter.halt = HALT_RETURN_STACK_FULL;
+    return false;
+  }
+  interpreter.return_stack.push_back(line);
+  return true;
+}
 
 int32_t return_pop(Interpreter& interpreter) {
   if (interpreter.return_stack.empty()) return STACK_EMPTY;
@@ -124,12 +131,12 @@ int32_t goto_execute(const GotoStatement& statement, Interpreter& interpreter) {
 int32_t gosub_execute(const GosubStatement& statement, Interpreter& interpreter, int32_t following) {
   int32_t line;
   if (expression_eval_integer(*statement.target, interpreter.eval, line)) {
-    if (following > 0) return_push(interpreter, following);
+    if (following > 0 && !return_push(interpreter, following)) return FLOW_END;
     return line;
   }
   const Value target = expression_eval(*statement.target, interpreter.eval);
   if (!target) return FLOW_CONTINUE;
-  if (following > 0) return_push(interpreter, following);
+  if (following > 0 && !return_push(interpreter, following)) return FLOW_END;
   return number_to_int(*target);
 }
 

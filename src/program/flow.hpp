@@ -15,7 +15,9 @@ void relop_list(RelationalOperator op);
 // runtime error message and status 1.
 bool relop_test(RelationalOperator op, Value left, Value right);
 
-void return_push(Interpreter& interpreter, int32_t line);
+// False, with the halt HALT_RETURN_STACK_FULL set, when the stack already
+// holds RETURN_STACK_LIMIT lines: the GOSUB then ends the run.
+bool return_push(Interpreter& interpreter, int32_t line);
 int32_t return_pop(Interpreter& interpreter);
 
 // if -> IF expression relop expression THEN statement

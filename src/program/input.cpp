@@ -35,6 +35,8 @@ void input_list(const InputStatement& statement) {
 int32_t input_execute(const InputStatement& statement, Interpreter& interpreter) {
   if (interpreter.host == nullptr) return FLOW_CONTINUE;
   const char* reply = interpreter.host->read_reply();
+  // Ctrl-C while waiting for the reply: nothing is assigned, the run ends.
+  if (interpreter.halt != HALT_NONE) return FLOW_END;
   input_assign(statement, reply, *interpreter.host);
   return FLOW_CONTINUE;
 }

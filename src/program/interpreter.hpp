@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <csignal>
 #include <cstdint>
 #include <vector>
 
@@ -28,6 +29,21 @@ class LineHost {
   virtual void dispatch_synthesized(const char* line) = 0;
 };
 
+// Why a running program must stop before it reaches its own end. Set from
+// outside the statement that is running (Ctrl-C's signal handler) or by a
+// statement that met a fixed bound; the run loop looks at it at every jump
+// and at END, reports it and ends the run.
+enum Halt : int {
+  HALT_NONE = 0,
+  HALT_INTERRUPT = 1,          // Ctrl-C on the terminal
+  HALT_RETURN_STACK_FULL = 2,  // a GOSUB past RETURN_STACK_LIMIT
+};
+
+// GOSUBs that may be pending at once: deep enough for any recursion a
+// program means (a million levels and more), small enough that a runaway
+// GOSUB stops within a second, with the stack at 16 MiB.
+inline constexpr std::size_t RETURN_STACK_LIMIT = std::size_t{1} << 22;
+
 struct Interpreter {
   EvalState eval;
   Program program;
@@ -35,6 +51,8 @@ struct Interpreter {
   std::vector<int32_t> return_stack;
   bool stop = false;
   bool trace = false;
+  // A signal handler may write it at any moment, hence volatile sig_atomic_t.
+  volatile std::sig_atomic_t halt = HALT_NONE;
   Patterns patterns;
   LineHost* host = nullptr;
   ShellRunner shell_runner = shell_run;

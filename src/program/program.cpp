@@ -89,7 +89,29 @@ void program_list(const Program& program) {
   for (const auto& [number, statement] : program.lines()) line_print(number, *statement);
 }
 
+namespace {
+
+// Reports why the run stops at `line` and clears the reason. The program,
+// the variables and the loop records stay as they are; only a return stack
+// that overflowed is emptied, since nothing could return through it all.
+void run_halted(Interpreter& interpreter, int32_t line) {
+  switch (interpreter.halt) {
+    case HALT_INTERRUPT: std::fprintf(stderr, "ERROR: BREAK IN LINE %d\n", line); break;
+    case HALT_RETURN_STACK_FULL:
+      std::fprintf(stderr, "ERROR: TOO MANY NESTED GOSUBS IN LINE %d\n", line);
+      interpreter.return_stack.clear();
+      interpreter.return_stack.shrink_to_fit();
+      break;
+    default: break;
+  }
+  interpreter.halt = HALT_NONE;
+}
+
+}  // namespace
+
 void program_run(Interpreter& interpreter) {
+  // A Ctrl-C that came before this run belongs to whatever was running then.
+  interpreter.halt = HALT_NONE;
   Program& program = interpreter.program;
   std::vector<RunLine>& image = program.image();
   std::size_t at = 0;
@@ -112,6 +134,12 @@ void program_run(Interpreter& interpreter) {
     if (flow == FLOW_CONTINUE) {
       ++at;
       continue;
+    }
+    // Every endless run passes here again and again, so a halt is seen in
+    // time, and the straight run of lines above pays nothing for it.
+    if (interpreter.halt != HALT_NONE) {
+      run_halted(interpreter, line.number);
+      return;
     }
     if (flow == FLOW_END) return;
     if (interpreter.jump_budget != 0 && --jumps_left == 0) return;

@@ -146,7 +146,8 @@ int32_t statement_execute(const Statement& statement, Interpreter& interpreter, 
     case index_of<ClsStatement>: std::fputs("\033[2J\n\033[H\n", stdout); return FLOW_CONTINUE;
     case index_of<ShellStatement>:
       interpreter.shell_runner(body_as<ShellStatement>(statement).command.text.c_str());
-      return FLOW_CONTINUE;
+      // Ctrl-C stops the command and, with it, the run.
+      return interpreter.halt != HALT_NONE ? FLOW_END : FLOW_CONTINUE;
     case index_of<BeepStatement>: std::fputc('\a', stdout); return FLOW_CONTINUE;
     case index_of<ForStatement>: return for_execute(body_as<ForStatement>(statement), interpreter, current, following);
     case index_of<NextStatement>: return next_execute(body_as<NextStatement>(statement), interpreter, following);

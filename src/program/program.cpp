@@ -5,6 +5,7 @@
 
 #include "program/interpreter.hpp"
 #include "program/loop.hpp"
+#include "program/renumber.hpp"
 
 namespace ombrix {
 
@@ -38,15 +39,21 @@ void Program::clear() {
 }
 
 void Program::renumber() {
+  std::vector<int32_t> old_numbers;
+  old_numbers.reserve(lines_.size());
+  for (const auto& line : lines_) old_numbers.push_back(line.first);
+  const LineRenumbering renumbering(std::move(old_numbers));
   std::map<int32_t, std::unique_ptr<Statement>> renumbered;
-  int32_t number = 10;
+  std::size_t position = 0;
   for (auto& [old_number, statement] : lines_) {
     // Past 2147483640 the next number would not fit; such a program would
     // need more than 214 million lines, far beyond what memory holds.
+    const int32_t number = renumbered_line(position++);
+    jump_target_renumber(*statement, number, renumbering);
     renumbered.emplace_hint(renumbered.end(), number, std::move(statement));
-    number += 10;
   }
   lines_ = std::move(renumbered);
+  // The rebuilt image starts with no cached jump targets or loop exits.
   image_stale_ = true;
 }
 

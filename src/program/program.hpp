@@ -40,7 +40,9 @@ class Program {
   void insert(int32_t number, std::unique_ptr<Statement> statement);
   void erase(int32_t number);
   void clear();
-  // Numbers the lines 10, 20, 30 ... in order; nothing inside statements changes.
+  // Numbers the lines 10, 20, 30 ... in order. A GOTO or GOSUB target written
+  // as a plain line number follows its line; any other target stays as it is
+  // and is reported on standard error.
   void renumber();
 
   bool empty() const { return lines_.empty(); }

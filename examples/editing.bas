@@ -6,12 +6,9 @@ REM or type the lines yourself at the prompt.
 3 PRINT "End"
 LIST
 RUN
-REM Make room between the lines
+REM Make room between the lines; GOTO 3 follows its line and becomes GOTO 30
 RENUM
 LIST
-REM RENUM keeps GOTO targets: line 20 still says GOTO 3, and the run ends there
-RUN
-20 GOTO 30
 15 PRINT "Middle"
 LIST
 RUN

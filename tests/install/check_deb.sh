@@ -38,6 +38,7 @@ first=$("$out/root/usr/bin/ombrix" -v | head -n 1)
 [ "$first" = "ombrix $version" ] || { echo "FAIL packaged binary -v says: $first"; fail=1; }
 grep -q "Permission is hereby granted" "$out/root/usr/share/doc/ombrix/copyright" ||
   { echo "FAIL the copyright file does not carry the licence"; fail=1; }
+command -v readelf >/dev/null || { echo "FAIL readelf (binutils) is needed to check the binary is stripped"; fail=1; }
 if readelf -S "$out/root/usr/bin/ombrix" | grep -q "\.symtab"; then echo "FAIL the binary is not stripped"; fail=1; fi
 zcat "$out/root/usr/share/man/man1/ombrix.1.gz" | cmp -s - "$source/docs/ombrix.1" ||
   { echo "FAIL the packaged man page differs from docs/ombrix.1"; fail=1; }

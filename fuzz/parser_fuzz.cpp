@@ -24,7 +24,7 @@ namespace {
 using namespace ombrix;
 
 std::string listing(const Statement& statement) {
-  statement_list(statement);
+  statement_list(statement, stdout);
   return fuzz::take_captured_stdout();
 }
 

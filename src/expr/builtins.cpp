@@ -87,13 +87,13 @@ Value builtin_eval(const Primary& primary, EvalState& state) {
   return builtin_apply(static_cast<TokenKind>(primary.kind), *x);
 }
 
-void builtin_list(const Primary& primary) {
+void builtin_list(const Primary& primary, std::FILE* out) {
   for (const BuiltinForm& form : builtin_forms) {
     if (form.kind != primary.kind) continue;
-    std::fputs(form.listing, stdout);
+    std::fputs(form.listing, out);
     if (form.takes_argument) {
-      expression_list(*std::get<BuiltinCall>(primary.payload).argument);
-      std::fputc(')', stdout);
+      expression_list(*std::get<BuiltinCall>(primary.payload).argument, out);
+      std::fputc(')', out);
     }
     return;
   }

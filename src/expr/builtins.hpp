@@ -22,7 +22,7 @@ Value builtin_eval(const Primary& primary, EvalState& state);
 Number builtin_apply(TokenKind function, Number x);
 
 // "RND", "TIME", or the keyword, " (", the argument and ")".
-void builtin_list(const Primary& primary);
+void builtin_list(const Primary& primary, std::FILE* out);
 
 // Park-Miller: seed = seed * 16807 mod (2^31 - 1), the value seed * 2^-31.
 float random_next(EvalState& state);

@@ -238,52 +238,52 @@ Value primary_eval(const Primary& primary, EvalState& state) {
   }
 }
 
-void sign_list(Sign sign) { std::fputc(sign.kind == TOK_MINUS ? '-' : '+', stdout); }
+void sign_list(Sign sign, std::FILE* out) { std::fputc(sign.kind == TOK_MINUS ? '-' : '+', out); }
 
-void mulop_list(MulOp op) {
+void mulop_list(MulOp op, std::FILE* out) {
   switch (op.kind) {
-    case TOK_DIVIDE: std::fputs("/", stdout); break;
-    case TOK_INTDIV: std::fputs("\\", stdout); break;
-    case TOK_MOD: std::fputs("MOD", stdout); break;
-    default: std::fputs("*", stdout); break;
+    case TOK_DIVIDE: std::fputs("/", out); break;
+    case TOK_INTDIV: std::fputs("\\", out); break;
+    case TOK_MOD: std::fputs("MOD", out); break;
+    default: std::fputs("*", out); break;
   }
 }
 
-void variable_list(Variable variable) { std::fputc(variable.letter, stdout); }
+void variable_list(Variable variable, std::FILE* out) { std::fputc(variable.letter, out); }
 
-void expression_list(const Expression& expression) {
-  if (expression.first_sign) sign_list(*expression.first_sign);
-  term_list(expression.first);
-  if (expression.second_sign) sign_list(*expression.second_sign);
-  if (expression.second) term_list(*expression.second);
+void expression_list(const Expression& expression, std::FILE* out) {
+  if (expression.first_sign) sign_list(*expression.first_sign, out);
+  term_list(expression.first, out);
+  if (expression.second_sign) sign_list(*expression.second_sign, out);
+  if (expression.second) term_list(*expression.second, out);
 }
 
-void term_list(const Term& term) {
-  factor_list(term.first);
+void term_list(const Term& term, std::FILE* out) {
+  factor_list(term.first, out);
   if (!term.op) return;
-  std::fputc(' ', stdout);
-  mulop_list(*term.op);
-  std::fputc(' ', stdout);
-  factor_list(*term.second);
+  std::fputc(' ', out);
+  mulop_list(*term.op, out);
+  std::fputc(' ', out);
+  factor_list(*term.second, out);
 }
 
-void factor_list(const Factor& factor) {
-  primary_list(factor.base);
+void factor_list(const Factor& factor, std::FILE* out) {
+  primary_list(factor.base, out);
   if (!factor.exponent) return;
-  std::fputc('^', stdout);
-  primary_list(*factor.exponent);
+  std::fputc('^', out);
+  primary_list(*factor.exponent, out);
 }
 
-void primary_list(const Primary& primary) {
+void primary_list(const Primary& primary, std::FILE* out) {
   switch (primary.kind) {
-    case TOK_VARIABLE: variable_list(std::get<Variable>(primary.payload)); break;
-    case TOK_NUMBER: number_print(std::get<Number>(primary.payload)); break;
+    case TOK_VARIABLE: variable_list(std::get<Variable>(primary.payload), out); break;
+    case TOK_NUMBER: number_print(std::get<Number>(primary.payload), out); break;
     case PRIMARY_PARENS:
-      std::fputc('(', stdout);
-      expression_list(*std::get<Parens>(primary.payload).inner);
-      std::fputc(')', stdout);
+      std::fputc('(', out);
+      expression_list(*std::get<Parens>(primary.payload).inner, out);
+      std::fputc(')', out);
       break;
-    default: builtin_list(primary); break;
+    default: builtin_list(primary, out); break;
   }
 }
 

@@ -9,6 +9,7 @@
 // "+3" unread. That is the language, not a shortcut.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -178,13 +179,13 @@ Value primary_eval(const Primary& primary, EvalState& state);
 int32_t sign_eval(Sign sign);
 inline Value variable_eval(Variable variable, const EvalState& state) { return state.variables[variable.slot]; }
 
-// Canonical text on standard output, without a line end.
-void expression_list(const Expression& expression);
-void term_list(const Term& term);
-void factor_list(const Factor& factor);
-void primary_list(const Primary& primary);
-void sign_list(Sign sign);
-void mulop_list(MulOp op);
-void variable_list(Variable variable);
+// Canonical text on `out`, without a line end.
+void expression_list(const Expression& expression, std::FILE* out);
+void term_list(const Term& term, std::FILE* out);
+void factor_list(const Factor& factor, std::FILE* out);
+void primary_list(const Primary& primary, std::FILE* out);
+void sign_list(Sign sign, std::FILE* out);
+void mulop_list(MulOp op, std::FILE* out);
+void variable_list(Variable variable, std::FILE* out);
 
 }  // namespace ombrix

@@ -18,7 +18,7 @@ std::optional<TokenKind> command_parse(Scanner& scanner) {
 void command_execute(Interpreter& interpreter, TokenKind command) {
   switch (command) {
     case TOK_CLEAR: interpreter_reset(interpreter); break;
-    case TOK_LIST: program_list(interpreter.program); break;
+    case TOK_LIST: program_list(interpreter.program, stdout); break;
     case TOK_RENUM: interpreter.program.renumber(); break;
     case TOK_RUN: program_run(interpreter); break;
     case TOK_TROFF: interpreter.trace = false; break;

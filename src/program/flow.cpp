@@ -21,7 +21,7 @@ std::optional<RelationalOperator> relop_parse(Scanner& scanner) {
   return std::nullopt;
 }
 
-void relop_list(RelationalOperator op) {
+void relop_list(RelationalOperator op, std::FILE* out) {
   const char* text = "?";
   switch (op.kind) {
     case TOK_LE: text = "<="; break;
@@ -33,7 +33,7 @@ void relop_list(RelationalOperator op) {
     case TOK_EQ: text = "="; break;
     default: break;
   }
-  std::fputs(text, stdout);
+  std::fputs(text, out);
 }
 
 namespace {
@@ -145,13 +145,13 @@ int32_t return_execute(Interpreter& interpreter) {
   return line < 0 ? FLOW_CONTINUE : line;
 }
 
-void if_list(const IfStatement& statement) {
-  std::fputs("IF ", stdout);
-  expression_list(*statement.left);
-  relop_list(statement.op);
-  expression_list(*statement.right);
-  std::fputs(" THEN ", stdout);
-  statement_list(*statement.then);
+void if_list(const IfStatement& statement, std::FILE* out) {
+  std::fputs("IF ", out);
+  expression_list(*statement.left, out);
+  relop_list(statement.op, out);
+  expression_list(*statement.right, out);
+  std::fputs(" THEN ", out);
+  statement_list(*statement.then, out);
 }
 
 }  // namespace ombrix

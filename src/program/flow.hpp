@@ -9,7 +9,7 @@ namespace ombrix {
 inline constexpr int32_t STACK_EMPTY = -3;
 
 std::optional<RelationalOperator> relop_parse(Scanner& scanner);
-void relop_list(RelationalOperator op);
+void relop_list(RelationalOperator op, std::FILE* out);
 // The comparison of both sides as single-precision reals; an absent side
 // compares like a NaN. A corrupted operator kind ends the process with the
 // runtime error message and status 1.
@@ -31,6 +31,6 @@ int32_t goto_execute(const GotoStatement& statement, Interpreter& interpreter);
 int32_t gosub_execute(const GosubStatement& statement, Interpreter& interpreter, int32_t following);
 int32_t return_execute(Interpreter& interpreter);
 
-void if_list(const IfStatement& statement);
+void if_list(const IfStatement& statement, std::FILE* out);
 
 }  // namespace ombrix

@@ -22,13 +22,13 @@ std::unique_ptr<Statement> input_parse(Scanner& scanner) {
   return std::make_unique<Statement>(Statement{std::move(statement)});
 }
 
-void input_list(const InputStatement& statement) {
-  std::fputs("INPUT ", stdout);
+void input_list(const InputStatement& statement, std::FILE* out) {
+  std::fputs("INPUT ", out);
   bool first = true;
   for (const Variable variable : statement.variables) {
-    if (!first) std::fputs(", ", stdout);
+    if (!first) std::fputs(", ", out);
     first = false;
-    variable_list(variable);
+    variable_list(variable, out);
   }
 }
 

@@ -7,7 +7,7 @@ namespace ombrix {
 
 // input -> INPUT variable {"," variable} [","]
 std::unique_ptr<Statement> input_parse(Scanner& scanner);
-void input_list(const InputStatement& statement);
+void input_list(const InputStatement& statement, std::FILE* out);
 int32_t input_execute(const InputStatement& statement, Interpreter& interpreter);
 
 // For each variable in order, the next comma-separated field of the reply

@@ -112,16 +112,16 @@ int32_t next_execute(const NextStatement& statement, Interpreter& interpreter, i
   return loop_test(record, value) ? record.line : following;
 }
 
-void for_list(const ForStatement& statement) {
-  std::fputs("FOR ", stdout);
-  variable_list(statement.variable);
-  std::fputs(" = ", stdout);
-  expression_list(*statement.start);
-  std::fputs(" TO ", stdout);
-  expression_list(*statement.limit);
+void for_list(const ForStatement& statement, std::FILE* out) {
+  std::fputs("FOR ", out);
+  variable_list(statement.variable, out);
+  std::fputs(" = ", out);
+  expression_list(*statement.start, out);
+  std::fputs(" TO ", out);
+  expression_list(*statement.limit, out);
   if (!statement.step) return;
-  std::fputs(" STEP ", stdout);
-  expression_list(*statement.step);
+  std::fputs(" STEP ", out);
+  expression_list(*statement.step, out);
 }
 
 }  // namespace ombrix

@@ -28,6 +28,6 @@ std::unique_ptr<Statement> for_parse(Scanner& scanner);
 std::unique_ptr<Statement> next_parse(Scanner& scanner);
 int32_t for_execute(const ForStatement& statement, Interpreter& interpreter, int32_t current, int32_t following);
 int32_t next_execute(const NextStatement& statement, Interpreter& interpreter, int32_t following);
-void for_list(const ForStatement& statement);
+void for_list(const ForStatement& statement, std::FILE* out);
 
 }  // namespace ombrix

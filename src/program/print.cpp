@@ -10,10 +10,10 @@ std::unique_ptr<StringLiteral> string_parse(Scanner& scanner) {
   return std::make_unique<StringLiteral>(StringLiteral{std::string(text.substr(1, text.size() - 2))});
 }
 
-void string_list(const StringLiteral& literal) {
-  std::fputc('"', stdout);
-  std::fputs(literal.text.c_str(), stdout);
-  std::fputc('"', stdout);
+void string_list(const StringLiteral& literal, std::FILE* out) {
+  std::fputc('"', out);
+  std::fputs(literal.text.c_str(), out);
+  std::fputc('"', out);
 }
 
 namespace {
@@ -53,16 +53,16 @@ void print_execute(const PrintStatement& statement, EvalState& state) {
   std::fputc('\n', stdout);
 }
 
-void print_list(const PrintStatement& statement) {
-  std::fputs("PRINT ", stdout);
+void print_list(const PrintStatement& statement, std::FILE* out) {
+  std::fputs("PRINT ", out);
   bool first = true;
   for (const PrintItem& item : statement.items) {
-    if (!first) std::fputs(", ", stdout);
+    if (!first) std::fputs(", ", out);
     first = false;
     if (item.expression) {
-      expression_list(*item.expression);
+      expression_list(*item.expression, out);
     } else {
-      string_list(*item.string);
+      string_list(*item.string, out);
     }
   }
 }

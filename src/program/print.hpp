@@ -7,11 +7,11 @@ namespace ombrix {
 
 // string -> '"' characters '"'
 std::unique_ptr<StringLiteral> string_parse(Scanner& scanner);
-void string_list(const StringLiteral& literal);
+void string_list(const StringLiteral& literal, std::FILE* out);
 
 // print -> PRINT item {"," item} [","]; a trailing comma is accepted and ends the list.
 std::unique_ptr<Statement> print_parse(Scanner& scanner);
 void print_execute(const PrintStatement& statement, EvalState& state);
-void print_list(const PrintStatement& statement);
+void print_list(const PrintStatement& statement, std::FILE* out);
 
 }  // namespace ombrix

@@ -86,14 +86,14 @@ std::size_t Program::image_index(int32_t number) {
   return static_cast<std::size_t>(it - lines.begin());
 }
 
-void line_print(int32_t number, const Statement& statement) {
-  std::printf("%d ", number);
-  statement_list(statement);
-  std::fputc('\n', stdout);
+void line_print(int32_t number, const Statement& statement, std::FILE* out) {
+  std::fprintf(out, "%d ", number);
+  statement_list(statement, out);
+  std::fputc('\n', out);
 }
 
-void program_list(const Program& program) {
-  for (const auto& [number, statement] : program.lines()) line_print(number, *statement);
+void program_list(const Program& program, std::FILE* out) {
+  for (const auto& [number, statement] : program.lines()) line_print(number, *statement, out);
 }
 
 namespace {
@@ -127,7 +127,7 @@ void program_run(Interpreter& interpreter) {
     RunLine& line = image[at];
     if (interpreter.trace) {
       std::fputs("TR> ", stdout);
-      line_print(line.number, *line.statement);
+      line_print(line.number, *line.statement, stdout);
     }
     // The two statements of every counted loop run without the general dispatch.
     if (const auto* let = std::get_if<LetStatement>(&line.statement->body)) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <vector>
@@ -67,10 +68,10 @@ class Program {
   bool image_used_ = false;
 };
 
-// Writes "%d " and the statement's listing and a line end.
-void line_print(int32_t number, const Statement& statement);
-// LIST: every line in order.
-void program_list(const Program& program);
+// Writes "%d " and the statement's listing and a line end to `out`.
+void line_print(int32_t number, const Statement& statement, std::FILE* out);
+// LIST (on standard output) and SAVE (into a file): every line in order.
+void program_list(const Program& program, std::FILE* out);
 // RUN: executes from the first line, following the flow codes.
 void program_run(Interpreter& interpreter);
 

@@ -37,9 +37,9 @@ std::unique_ptr<Statement> shell_parse(Scanner& scanner) {
   return std::make_unique<Statement>(Statement{ShellStatement{std::move(*command)}});
 }
 
-void shell_list(const ShellStatement& statement) {
-  std::fputs("SHELL ", stdout);
-  string_list(statement.command);
+void shell_list(const ShellStatement& statement, std::FILE* out) {
+  std::fputs("SHELL ", out);
+  string_list(statement.command, out);
 }
 
 }  // namespace ombrix

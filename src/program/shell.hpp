@@ -18,6 +18,6 @@ int32_t shell_run(const char* command);
 
 // shell -> SHELL string
 std::unique_ptr<Statement> shell_parse(Scanner& scanner);
-void shell_list(const ShellStatement& statement);
+void shell_list(const ShellStatement& statement, std::FILE* out);
 
 }  // namespace ombrix

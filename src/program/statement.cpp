@@ -155,37 +155,37 @@ int32_t statement_execute(const Statement& statement, Interpreter& interpreter, 
   }
 }
 
-void statement_list(const Statement& statement) {
+void statement_list(const Statement& statement, std::FILE* out) {
   std::visit(Overloaded{
-                 [](const PrintStatement& s) { print_list(s); },
-                 [](const IfStatement& s) { if_list(s); },
-                 [](const GotoStatement& s) {
-                   std::fputs("GOTO ", stdout);
-                   expression_list(*s.target);
+                 [out](const PrintStatement& s) { print_list(s, out); },
+                 [out](const IfStatement& s) { if_list(s, out); },
+                 [out](const GotoStatement& s) {
+                   std::fputs("GOTO ", out);
+                   expression_list(*s.target, out);
                  },
-                 [](const InputStatement& s) { input_list(s); },
-                 [](const LetStatement& s) {
-                   std::fputs("LET ", stdout);
-                   variable_list(s.variable);
-                   std::fputs(" = ", stdout);
-                   expression_list(*s.value);
+                 [out](const InputStatement& s) { input_list(s, out); },
+                 [out](const LetStatement& s) {
+                   std::fputs("LET ", out);
+                   variable_list(s.variable, out);
+                   std::fputs(" = ", out);
+                   expression_list(*s.value, out);
                  },
-                 [](const GosubStatement& s) {
-                   std::fputs("GOSUB ", stdout);
-                   expression_list(*s.target);
+                 [out](const GosubStatement& s) {
+                   std::fputs("GOSUB ", out);
+                   expression_list(*s.target, out);
                  },
-                 [](const ReturnStatement&) { std::fputs("RETURN", stdout); },
-                 [](const EndStatement&) { std::fputs("END", stdout); },
-                 [](const RemStatement& s) { std::fputs(s.text.c_str(), stdout); },
-                 [](const RandomizeStatement&) { std::fputs("RANDOMIZE", stdout); },
-                 [](const StopStatement&) { std::fputs("STOP", stdout); },
-                 [](const ClsStatement&) { std::fputs("CLS", stdout); },
-                 [](const ShellStatement& s) { shell_list(s); },
-                 [](const BeepStatement&) { std::fputs("BEEP", stdout); },
-                 [](const ForStatement& s) { for_list(s); },
-                 [](const NextStatement& s) {
-                   std::fputs("NEXT ", stdout);
-                   variable_list(s.variable);
+                 [out](const ReturnStatement&) { std::fputs("RETURN", out); },
+                 [out](const EndStatement&) { std::fputs("END", out); },
+                 [out](const RemStatement& s) { std::fputs(s.text.c_str(), out); },
+                 [out](const RandomizeStatement&) { std::fputs("RANDOMIZE", out); },
+                 [out](const StopStatement&) { std::fputs("STOP", out); },
+                 [out](const ClsStatement&) { std::fputs("CLS", out); },
+                 [out](const ShellStatement& s) { shell_list(s, out); },
+                 [out](const BeepStatement&) { std::fputs("BEEP", out); },
+                 [out](const ForStatement& s) { for_list(s, out); },
+                 [out](const NextStatement& s) {
+                   std::fputs("NEXT ", out);
+                   variable_list(s.variable, out);
                  },
              },
              statement.body);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <variant>
@@ -120,7 +121,8 @@ std::unique_ptr<Statement> statement_parse(Scanner& scanner);
 // number (-1 for none, and both -1 for a statement typed without a number).
 int32_t statement_execute(const Statement& statement, Interpreter& interpreter, int32_t current, int32_t following);
 
-// The canonical text, keywords in upper case, without line number or line end.
-void statement_list(const Statement& statement);
+// The canonical text on `out`, keywords in upper case, without line number or
+// line end.
+void statement_list(const Statement& statement, std::FILE* out);
 
 }  // namespace ombrix

@@ -94,12 +94,12 @@ Number number_pow(Number a, Number b) {
   return narrow(p);
 }
 
-void number_print(Value n) {
+void number_print(Value n, std::FILE* out) {
   if (!n) return;
   if (n->is_integer()) {
-    std::printf("%d", n->integer());
+    std::fprintf(out, "%d", n->integer());
   } else {
-    std::printf("%f", static_cast<double>(n->real()));
+    std::fprintf(out, "%f", static_cast<double>(n->real()));
   }
 }
 

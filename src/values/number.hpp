@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -97,6 +98,6 @@ inline Value number_mod(Value a, Value b) { return a && b ? Value(number_mod(*a,
 inline Value number_pow(Value a, Value b) { return a && b ? Value(number_pow(*a, *b)) : std::nullopt; }
 
 // "%d" for an integer, "%f" for a real, nothing for the absent value.
-void number_print(Value n);
+void number_print(Value n, std::FILE* out = stdout);
 
 }  // namespace ombrix

@@ -155,7 +155,7 @@ TEST(BuiltinParseTest, FormsAndWhatTheyLeaveUnread) {
       EXPECT_EQ(tree, nullptr);
     } else {
       ASSERT_NE(tree, nullptr);
-      EXPECT_EQ(testing::capture_stdout([&] { expression_list(*tree); }), c.listing);
+      EXPECT_EQ(testing::capture_stdout([&] { expression_list(*tree, stdout); }), c.listing);
     }
   }
 }
@@ -221,7 +221,7 @@ TEST(RandomTest, RandomizeSeedsFromTheClock) {
   Scanner scanner("randomize");
   const std::unique_ptr<Statement> randomize = statement_parse(scanner);
   ASSERT_NE(randomize, nullptr);
-  EXPECT_EQ(testing::capture_stdout([&] { statement_list(*randomize); }), "RANDOMIZE");
+  EXPECT_EQ(testing::capture_stdout([&] { statement_list(*randomize, stdout); }), "RANDOMIZE");
   for (const Case& c : {Case{0, 1}, Case{1234567, 1234567}, Case{1700000000, 1700000000}}) {
     Interpreter interpreter;
     interpreter.eval.clock = fixed_clock;

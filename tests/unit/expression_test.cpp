@@ -66,7 +66,7 @@ Parsed parse(const std::string& line) {
 }
 
 std::string listing(const Expression& expression) {
-  return testing::capture_stdout([&] { expression_list(expression); });
+  return testing::capture_stdout([&] { expression_list(expression, stdout); });
 }
 
 struct ExpressionCase {

@@ -89,13 +89,13 @@ TEST(RelopTest, ParseAndList) {
     ASSERT_EQ(op.has_value(), c.kind.has_value());
     if (!op) continue;
     EXPECT_EQ(op->kind, *c.kind);
-    EXPECT_EQ(testing::capture_stdout([&] { relop_list(*op); }), c.listed);
+    EXPECT_EQ(testing::capture_stdout([&] { relop_list(*op, stdout); }), c.listed);
   }
 }
 
 TEST(RelopTest, UnknownKindListsAsQuestionMark) {
   for (int32_t kind : {99, 0, 37, 45, -1}) {
-    EXPECT_EQ(testing::capture_stdout([&] { relop_list(RelationalOperator{kind}); }), "?") << kind;
+    EXPECT_EQ(testing::capture_stdout([&] { relop_list(RelationalOperator{kind}, stdout); }), "?") << kind;
   }
 }
 
@@ -124,7 +124,7 @@ TEST(RelopDeathTest, IfWithUnknownKindIsFatal) {
   std::unique_ptr<Statement> statement = statement_parse(scanner);
   ASSERT_NE(statement, nullptr);
   std::get<IfStatement>(statement->body).op.kind = 99;
-  EXPECT_EQ(testing::capture_stdout([&] { statement_list(*statement); }), "IF 1?2 THEN PRINT 5");
+  EXPECT_EQ(testing::capture_stdout([&] { statement_list(*statement, stdout); }), "IF 1?2 THEN PRINT 5");
   EXPECT_EXIT(with_stdout_as_stderr([&] {
                 Interpreter interpreter;
                 statement_execute(*statement, interpreter, 10, 20);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "driver/save_load.hpp"
 #include "program/commands.hpp"
 
 namespace ombrix {
@@ -42,7 +43,8 @@ void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origi
   // stand after a keyword ("LET 5" deletes line 5).
   const std::optional<Number> number = number_parse(scanner);
   if (!number) {
-    report_invalid();
+    // SAVE and LOAD take over lines that are otherwise invalid.
+    if (!save_load_command(interpreter, text)) report_invalid();
     return;
   }
   const int32_t line = number_to_int(*number);

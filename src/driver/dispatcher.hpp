@@ -12,7 +12,7 @@ enum class LineOrigin {
 
 // In order: an immediate command; a direct statement, run at once with line
 // numbers -1 and released; a line number followed by a statement (stored) or
-// by nothing valid (that line deleted). Anything else gets
+// by nothing valid (that line deleted); SAVE or LOAD. Anything else gets
 // "ERROR: INVALID STATEMENT" on standard error, and so does a line nested
 // deeper than the parser allows (nothing of it runs, is stored or deleted).
 // Whatever follows a complete command or statement is ignored. An absent or

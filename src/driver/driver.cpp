@@ -1,12 +1,15 @@
 #include "driver/driver.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "driver/byte_buffer.hpp"
 #include "driver/dispatcher.hpp"
 #include "driver/fatal.hpp"
+#include "driver/program_file.hpp"
 
 namespace ombrix {
 
@@ -52,9 +55,33 @@ class StandardInputHost final : public LineHost {
   ByteBufferPtr reply_;
 };
 
-}  // namespace
+// A standard stream that was closed when ombrix started gets /dev/null, so
+// that no file opened later (the program file, a file SAVE writes) takes its
+// descriptor: INPUT would read the program's text as its reply, and error
+// messages would land in a saved file.
+void open_closed_standard_streams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lower descriptors are open, so this one is the lowest free.
+    if (open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) fatal_perror("/dev/null");
+  }
+}
 
-int run_driver(int argc, char* argv[]) {
+// Output that could not be written must not end as success. Standard output
+// keeps only its error flag, so the reason is that of the last flush; a
+// write that fails does so again here while its text is still buffered. A
+// broken pipe stays quiet, as when SIGPIPE ends the process.
+int finish_output(int status) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  if (errno != EPIPE) {
+    if (errno == 0) errno = EIO;
+    std::perror("write");
+  }
+  return 1;
+}
+
+int run_session(int argc, char* argv[]) {
   install_out_of_memory_handler();
   Interpreter interpreter;
   interpreter_reset(interpreter);
@@ -92,12 +119,26 @@ int run_driver(int argc, char* argv[]) {
   // Only a terminal gets the prompt. Asking once spares a system call per
   // line of a long program; read_line still checks before it writes one.
   const char* prompt = isatty(fileno(input)) == 1 ? "> " : nullptr;
+  const bool program_file = input != stdin;
+  bool first_line = program_file;
   // Tested after each line, so at least one line is always read. A read
   // error ends the loop as the end of input does, so a broken descriptor
   // cannot make it spin.
   do {
     read_line(input, prompt, line.get());
-    interpret_line(interpreter, line->data);
+    // A program file that cannot be read (a directory, an I/O error) ends
+    // ombrix as one that cannot be opened does: its program is incomplete,
+    // so neither the broken line nor the program runs.
+    if (program_file && std::ferror(input)) {
+      std::perror("read");
+      return 1;
+    }
+    const char* text = line->data;
+    if (first_line) {
+      text = program_file_first_line(text);
+      first_line = false;
+    }
+    interpret_line(interpreter, text);
     // A run reports and clears its own halt; one left by a direct statement
     // (Ctrl-C in a direct INPUT or SHELL) must not stop the next run.
     interpreter.halt = HALT_NONE;
@@ -111,6 +152,13 @@ int run_driver(int argc, char* argv[]) {
   interpreter_reset(interpreter);
   patterns_free(interpreter.patterns);
   return 0;
+}
+
+}  // namespace
+
+int run_driver(int argc, char* argv[]) {
+  open_closed_standard_streams();
+  return finish_output(run_session(argc, argv));
 }
 
 }  // namespace ombrix

@@ -5,6 +5,7 @@
 #include <array>
 #include <csignal>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "expr/eval_state.hpp"
@@ -59,6 +60,9 @@ struct Interpreter {
   // Fuzzing bounds each run by the number of jumps it may take (the only way
   // a program can run long). Zero, as in the shipped program, means no bound.
   uint64_t jump_budget = 0;
+  // The file that SAVE or LOAD used last, for a SAVE without a name; empty
+  // for none. CLEAR keeps it, as it keeps the trace flag.
+  std::string file_name;
 };
 
 // Empties the program, the variables, the loop records and the return stack.

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# The interpreter with a standard stream closed: it must neither crash nor
-# stop early, and must end with status 0.
+# The interpreter with a standard stream closed, full or broken. A closed
+# stream is opened on /dev/null at start-up, so no file the interpreter opens
+# takes its place: the run neither crashes nor stops early, and ends with
+# status 0. Output that cannot be written is reported at exit with status 1;
+# a broken pipe ends the interpreter quietly.
 #
 #   fuzz/closed_streams.sh BINARY
 set -uo pipefail
@@ -19,9 +22,9 @@ check() {  # NAME EXPECTED_STATUS ACTUAL_STATUS EXPECTED_TEXT ACTUAL_TEXT
   fi
 }
 
-# Standard output closed: every write to it fails. The lines after them
-# still run: the invalid line reports on standard error, and SHELL (which
-# flushes standard output first) writes there too.
+# Standard output closed: what is written to it goes to /dev/null. The lines
+# after them still run: the invalid line reports on standard error, and SHELL
+# (which flushes standard output first) writes there too.
 printf '%s\n' '10 PRINT "x"' 'RUN' 'LIST' 'TRON' 'RUN' 'PRINT 1, 2.5' 'NOT A LINE' \
   'SHELL "echo alive >&2"' >typed.txt
 "$binary" <typed.txt >&- 2>err.txt
@@ -41,10 +44,43 @@ status=$?
 check "standard input closed, program file with INPUT: output" 0 "$status" $'[]\nalive' "$(cat out.txt)"
 check "standard input closed, program file with INPUT: errors" 0 "$status" "ERROR: INVALID STATEMENT" "$(cat err.txt)"
 
+# The same with a direct INPUT while the file is still being read, and a file
+# longer than the stream's buffer: were the file opened on descriptor 0, the
+# reply would be read from the file's text beyond that buffer (a line "1").
+{
+  printf '%s\n' 'INPUT A' 'PRINT "[", A, "]"'
+  for ((i = 0; i < 10000; i++)); do echo 1; done
+} >long.bas
+"$binary" long.bas <&- >out.txt 2>err.txt
+status=$?
+check "standard input closed, long program file with a direct INPUT: output" 0 "$status" "[]" "$(cat out.txt)"
+check "standard input closed, long program file with a direct INPUT: errors" 0 "$status" \
+  "ERROR: INVALID STATEMENT" "$(cat err.txt)"
+
 # Standard error closed: the report of an invalid line is lost, nothing else.
 printf '%s\n' 'NOT A LINE' 'PRINT "alive"' >typed.txt
 "$binary" <typed.txt >out.txt 2>&-
 status=$?
 check "standard error closed" 0 "$status" "alive" "$(cat out.txt)"
+
+# Standard output on a full device: the output is lost, so the status is 1,
+# with one line on standard error saying why.
+printf '%s\n' '10 PRINT "lost"' >print.bas
+"$binary" print.bas </dev/null >/dev/full 2>err.txt
+status=$?
+check "standard output full" 1 "$status" "write: No space left on device" "$(cat err.txt)"
+
+# A reader that goes away: SIGPIPE ends the interpreter without a word; where
+# SIGPIPE is ignored, the failed write ends it with status 1, also quietly.
+yes 'PRINT "a line of output"' | head -n 100000 >many.txt
+"$binary" <many.txt 2>err.txt | head -n 1 >/dev/null
+status=${PIPESTATUS[0]}
+check "broken pipe" 141 "$status" "" "$(cat err.txt)"
+(
+  trap '' PIPE
+  exec "$binary" <many.txt 2>err.txt
+) | head -n 1 >/dev/null
+status=${PIPESTATUS[0]}
+check "broken pipe with SIGPIPE ignored" 1 "$status" "" "$(cat err.txt)"
 
 [ "$failures" -eq 0 ]

@@ -68,14 +68,16 @@ void open_closed_standard_streams() {
 }
 
 // Output that could not be written must not end as success. Standard output
-// keeps only its error flag, so the reason is that of the last flush; a
-// write that fails does so again here while its text is still buffered. A
-// broken pipe stays quiet, as when SIGPIPE ends the process.
+// keeps only its error flag, not the reason: a write that fails does so
+// again here while its text is still buffered, and gives its reason then;
+// once a failed flush has dropped the text, the reason is unknown. A broken
+// pipe stays quiet, as when SIGPIPE ends the process.
 int finish_output(int status) {
   errno = 0;
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
-  if (errno != EPIPE) {
-    if (errno == 0) errno = EIO;
+  if (errno == 0) {
+    std::fputs("write: Output could not be written\n", stderr);
+  } else if (errno != EPIPE) {
     std::perror("write");
   }
   return 1;

@@ -1,0 +1,3 @@
+10 PRINT "start"
+20 GOSUB 20
+30 END

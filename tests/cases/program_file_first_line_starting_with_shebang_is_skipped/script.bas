@@ -1,0 +1,2 @@
+#!/usr/bin/env ombrix
+10 PRINT "run as a script"

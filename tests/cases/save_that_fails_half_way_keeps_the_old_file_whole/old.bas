@@ -1,0 +1,2 @@
+10 PRINT "the old program"
+20 END

@@ -3,7 +3,8 @@
 // through the line dispatcher of a fresh Interpreter, as the read loop does;
 // the stored program is then run once more, as after a file. INPUT takes its
 // replies from the following lines, as it does when the program is typed on
-// standard input. Runs are bounded by a jump budget, and SHELL runs nothing.
+// standard input. Runs are bounded by a jump budget, SHELL runs nothing, and
+// SAVE and LOAD, which would write and read files by any name, are off.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   interpreter.host = &host;
   interpreter.shell_runner = no_shell;
   interpreter.jump_budget = JUMPS_PER_RUN;
+  interpreter.file_commands = false;
   interpreter_reset(interpreter);
   do {
     interpret_line(interpreter, lines.take());

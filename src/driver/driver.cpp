@@ -123,15 +123,15 @@ int run_session(int argc, char* argv[]) {
   const char* prompt = isatty(fileno(input)) == 1 ? "> " : nullptr;
   const bool program_file = input != stdin;
   bool first_line = program_file;
-  // Tested after each line, so at least one line is always read. A read
-  // error ends the loop as the end of input does, so a broken descriptor
-  // cannot make it spin.
-  do {
+  // At least one line is always read. A read error ends the loop as the end
+  // of input does, so a broken descriptor cannot make it spin.
+  for (;;) {
     read_line(input, prompt, line.get());
+    const bool read_failed = std::ferror(input) != 0;
     // A program file that cannot be read (a directory, an I/O error) ends
     // ombrix as one that cannot be opened does: its program is incomplete,
     // so neither the broken line nor the program runs.
-    if (program_file && std::ferror(input)) {
+    if (read_failed && program_file) {
       std::perror("read");
       return 1;
     }
@@ -144,8 +144,9 @@ int run_session(int argc, char* argv[]) {
     // A run reports and clears its own halt; one left by a direct statement
     // (Ctrl-C in a direct INPUT or SHELL) must not stop the next run.
     interpreter.halt = HALT_NONE;
+    if (interpreter.stop || read_failed || std::feof(input)) break;
     bf_reset(line.get());
-  } while (!interpreter.stop && !std::feof(input) && !std::ferror(input));
+  }
   line.reset();
 
   // With exactly one argument (a file, or a lone "--") the program read is run once.

@@ -20,8 +20,9 @@ const char* program_file_first_line(const char* text);
 // listing, whatever fails. A name that is a symbolic link replaces the file
 // the link leads to and keeps the link. A file replaced keeps its mode; a new
 // one gets 0666 less the umask. Returns nullptr on success, else the reason
-// (the system's text); the old file is then untouched and no temporary file
-// is left.
+// (the system's text): a failure before the rename leaves the old file
+// untouched and no temporary file behind; one in syncing the folder after
+// the rename means that the new file may not survive a crash.
 const char* program_file_save(const Program& program, const char* name);
 
 }  // namespace ombrix

@@ -126,6 +126,7 @@ std::optional<Command> command_at_start(const char*& text) {
 }  // namespace
 
 bool save_load_command(Interpreter& interpreter, const char* text) {
+  if (!interpreter.file_commands) return false;
   const std::optional<Command> command = command_at_start(text);
   if (!command) return false;
   Scanner scanner(text);

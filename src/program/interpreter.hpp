@@ -60,6 +60,9 @@ struct Interpreter {
   // Fuzzing bounds each run by the number of jumps it may take (the only way
   // a program can run long). Zero, as in the shipped program, means no bound.
   uint64_t jump_budget = 0;
+  // SAVE and LOAD write and read files by any name; fuzzing turns them off
+  // (the lines are then invalid), as it turns SHELL off.
+  bool file_commands = true;
   // The file that SAVE or LOAD used last, for a SAVE without a name; empty
   // for none. CLEAR keeps it, as it keeps the trace flag.
   std::string file_name;

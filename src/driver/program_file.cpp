@@ -32,6 +32,23 @@ std::string folder_of(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The text of a symbolic link. Some links (those under /proc) report a size
+// of 0, so the buffer grows until the text fits.
+bool read_link(const std::string& link, std::string& target, int& error) {
+  for (std::size_t size = 256;; size *= 2) {
+    target.resize(size);
+    const ssize_t length = readlink(link.c_str(), target.data(), size);
+    if (length < 0) {
+      error = errno;
+      return false;
+    }
+    if (static_cast<std::size_t>(length) < size) {
+      target.resize(static_cast<std::size_t>(length));
+      return true;
+    }
+  }
+}
+
 // The file that writing `name` should replace: `name` itself, or the file a
 // symbolic link (or a chain of them) leads to, which need not exist yet.
 // Renaming over the link itself would turn it into a plain file.
@@ -49,13 +66,8 @@ bool follow_links(const char* name, std::string& path, int& error) {
       error = ELOOP;
       return false;
     }
-    std::string target(static_cast<std::size_t>(status.st_size) + 1, '\0');
-    const ssize_t length = readlink(path.c_str(), target.data(), target.size());
-    if (length < 0) {
-      error = errno;
-      return false;
-    }
-    target.resize(static_cast<std::size_t>(length));
+    std::string target;
+    if (!read_link(path, target, error)) return false;
     if (target.empty() || target[0] != '/') target = folder_of(path) + "/" + target;
     path = std::move(target);
   }

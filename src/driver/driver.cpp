@@ -10,6 +10,7 @@
 #include "driver/dispatcher.hpp"
 #include "driver/fatal.hpp"
 #include "driver/program_file.hpp"
+#include "driver/terminal.hpp"
 
 namespace ombrix {
 
@@ -40,11 +41,11 @@ void print_version() {
 // INPUT's replies come from standard input, whatever the program was read from.
 class StandardInputHost final : public LineHost {
  public:
-  explicit StandardInputHost(Interpreter& interpreter) : interpreter_(interpreter) {}
+  StandardInputHost(Interpreter& interpreter, Terminal* terminal) : interpreter_(interpreter), terminal_(terminal) {}
 
   const char* read_reply() override {
     reply_ = bf_alloc(32, 16);
-    read_line(stdin, "? ", reply_.get());
+    terminal_read_line(terminal_, stdin, "? ", reply_.get(), LineKind::reply);
     return reply_->data;
   }
 
@@ -52,6 +53,7 @@ class StandardInputHost final : public LineHost {
 
  private:
   Interpreter& interpreter_;
+  Terminal* terminal_;
   ByteBufferPtr reply_;
 };
 
@@ -114,7 +116,10 @@ int run_session(int argc, char* argv[]) {
   // The scanner matches tokens with its fast matcher, which the tests hold to
   // the compiled table token for token; the table itself is compiled only
   // where it is used, which saves a fifth of the start-up time.
-  StandardInputHost host(interpreter);
+  // Typed lines (INPUT's replies too) are edited on a terminal; Ctrl-C stops
+  // a run there only when no program file was named.
+  const TerminalPtr terminal = terminal_open(&interpreter.halt, argc == optind);
+  StandardInputHost host(interpreter, terminal.get());
   interpreter.host = &host;
 
   ByteBufferPtr line = bf_alloc(32, 16);
@@ -126,7 +131,7 @@ int run_session(int argc, char* argv[]) {
   // At least one line is always read. A read error ends the loop as the end
   // of input does, so a broken descriptor cannot make it spin.
   for (;;) {
-    read_line(input, prompt, line.get());
+    const bool more = terminal_read_line(terminal.get(), input, prompt, line.get(), LineKind::program);
     const bool read_failed = std::ferror(input) != 0;
     // A program file that cannot be read (a directory, an I/O error) ends
     // ombrix as one that cannot be opened does: its program is incomplete,
@@ -144,7 +149,7 @@ int run_session(int argc, char* argv[]) {
     // A run reports and clears its own halt; one left by a direct statement
     // (Ctrl-C in a direct INPUT or SHELL) must not stop the next run.
     interpreter.halt = HALT_NONE;
-    if (interpreter.stop || read_failed || std::feof(input)) break;
+    if (interpreter.stop || !more) break;
     bf_reset(line.get());
   }
   line.reset();

@@ -210,7 +210,9 @@ bool Terminal::open_editor(bool interactive) {
   el_set(editor_, EL_SIGNAL, 1);
   el_set(editor_, EL_GETCFN, read_char);
   el_set(editor_, EL_PROMPT, prompt_text);
-  el_set(editor_, EL_ADDFN, "ombrix-complete", "complete a keyword", complete);
+  // The wide form keeps these names where they are; the narrow one copies
+  // them and never frees the copies.
+  el_wset(editor_, EL_ADDFN, L"ombrix-complete", L"complete a keyword", complete);
   // The keys a shell user expects, where libedit's emacs keys differ.
   el_set(editor_, EL_BIND, "^I", "ombrix-complete", nullptr);
   el_set(editor_, EL_BIND, "^R", "em-inc-search-prev", nullptr);

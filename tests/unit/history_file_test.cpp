@@ -13,19 +13,14 @@
 #include <vector>
 
 #include "capture.hpp"
+#include "temporary_folder.hpp"
 
 namespace ombrix {
 namespace {
 
 class HistoryFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/ombrix-history-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/history";
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void SetUp() override { path_ = dir_ + "/history"; }
 
   std::vector<std::string> file_lines() const {
     std::vector<std::string> lines;
@@ -38,7 +33,8 @@ class HistoryFileTest : public ::testing::Test {
     for (const std::string& line : lines) out << line << '\n';
   }
 
-  std::string dir_;
+  testing::TemporaryFolder folder_{"history"};
+  const std::string dir_ = folder_.path();
   std::string path_;
 };
 

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "driver/dispatcher.hpp"
+#include "temporary_folder.hpp"
 
 namespace ombrix {
 namespace {
@@ -49,14 +50,7 @@ TEST(ProgramFileTest, FirstLineLosesByteOrderMarkAndShebangLine) {
 class SaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/ombrix-save-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
     for (const char* line : {"10 PRINT \"saved\"", "20 goto 10"}) interpret_line(interpreter_, line);
-  }
-  void TearDown() override {
-    const std::string command = "rm -rf '" + folder_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
   }
 
   std::string path(const std::string& name) const { return folder_ + "/" + name; }
@@ -99,7 +93,8 @@ class SaveTest : public ::testing::Test {
 
   static constexpr const char* LISTING = "10 PRINT \"saved\"\n20 GOTO 10\n";
   Interpreter interpreter_;
-  std::string folder_;
+  testing::TemporaryFolder temporary_{"save-test"};
+  const std::string folder_ = temporary_.path();
 };
 
 TEST_F(SaveTest, NewFileHoldsTheListingWithTheUmasksMode) {

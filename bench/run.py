@@ -1,17 +1,22 @@
 #!/usr/bin/env python3
-"""Benchmarks ombrix against bwbasic, yabasic and brandy, and a native C floor.
+"""Benchmarks ombrix against bwbasic, yabasic and brandy, Lua 5.4 and LuaJIT's
+interpreter (luajit -joff), and a native C floor.
 
 Builds ombrix in Release (build-bench/), runs ombrix and every installed peer
 on each benchmark program several times, interleaved, checks that all the
 checksums agree, and prints CPU-time medians (user + sys of the child
 process), ratios measured in the same run, statements per CPU second for the
-tight loop and peak memory (max RSS). Then runs the allocation counter and
-the line look-up micro-benchmark.
+tight loop and peak memory (max RSS). Then counts machine instructions with
+callgrind, a figure no noise moves: per executed statement on scaled-down
+copies of the run-time programs, and per line on two 20,000-line loads. Then
+runs the allocation counter and the line look-up micro-benchmark, and prints
+every target as met or missed.
 
     python3 bench/run.py                  # everything, 5 runs each
     python3 bench/run.py --runs 3         # fewer runs
-    python3 bench/run.py --install-peers  # apt-get install bwbasic yabasic brandy first
-    python3 bench/run.py --profile        # also callgrind on a scaled-down tight loop
+    python3 bench/run.py --install-peers  # apt-get install the peers first
+    python3 bench/run.py --profile        # also the top functions of each callgrind run
+    python3 bench/run.py --no-callgrind   # skip the instruction counts
 
 The machine this runs on may be shared and noisy: compare ratios from one
 run, never absolute times across runs.
@@ -33,9 +38,24 @@ PROGRAMS = os.path.join(BENCH, "programs")
 BUILD = os.path.join(ROOT, "build-bench")
 WORK = os.path.join(BUILD, "bench-work")
 
-PEERS = ["brandy", "yabasic", "bwbasic"]
-EXT = {"ombrix": "bas", "bwbasic": "bas", "yabasic": "yab", "brandy": "bbc"}
+PEERS = ["brandy", "yabasic", "bwbasic", "lua5.4", "luajit"]
+BASIC_PEERS = ["brandy", "yabasic", "bwbasic"]
+# Debian packages that --install-peers installs.
+PACKAGES = ["brandy", "yabasic", "bwbasic", "lua5.4", "luajit"]
+EXT = {"ombrix": "bas", "bwbasic": "bas", "yabasic": "yab", "brandy": "bbc", "lua5.4": "lua", "luajit": "lua"}
+# The folder under bench/programs that holds an implementation's translations.
+DIALECT = {"lua5.4": "lua", "luajit": "lua"}
+# LuaJIT runs with its compiler off: its interpreter is the one to measure.
+LABEL = {"luajit": "luajit -joff"}
 MiB = 1024 * 1024
+
+
+def label(impl):
+    return LABEL.get(impl, impl)
+
+
+def dialect_of(impl):
+    return DIALECT.get(impl, impl)
 
 
 def log(text):
@@ -108,13 +128,24 @@ def model_primes(limit):
     return [count], statements + 2  # PRINT, END
 
 
-def scale_of(name, dialect):
-    """The size parameter written in the program file (the FOR limit)."""
-    path = os.path.join(PROGRAMS, dialect, f"{name}.{EXT[dialect]}")
-    with open(path) as f:
-        text = f.read()
-    m = re.search(r"(?i)\bfor\s+\w%?\s*=\s*\d+\s+to\s+(\d+)", text)
-    return int(m.group(1))
+SCALE_RE = re.compile(r"(?i)\bfor\s+\w%?\s*=\s*\d+\s*(?:\bto\b|,)\s*(\d+)")
+
+
+def program_text(name, impl):
+    with open(os.path.join(PROGRAMS, dialect_of(impl), f"{name}.{EXT[impl]}")) as f:
+        return f.read()
+
+
+def scale_of(name, impl):
+    """The size parameter written in the program file (the first FOR limit)."""
+    return int(SCALE_RE.search(program_text(name, impl)).group(1))
+
+
+def scaled_text(name, impl, scale):
+    """The program with its first FOR limit replaced by `scale`."""
+    text = program_text(name, impl)
+    m = SCALE_RE.search(text)
+    return text[:m.start(1)] + str(scale) + text[m.end(1):]
 
 
 # ---------------------------------------------------------------------------
@@ -217,6 +248,15 @@ def model_generated(lines):
     return printed
 
 
+LET_LINES = 20000
+
+
+def let_program(lines):
+    """`lines` lines: LET A = 0, then LET A = A + 1 up to the last, which prints A."""
+    out = ["1 LET A = 0"] + [f"{n} LET A = A + 1" for n in range(2, lines)] + [f'{lines} PRINT "X", A']
+    return "\n".join(out) + "\n"
+
+
 # ---------------------------------------------------------------------------
 # Running and measuring
 
@@ -254,6 +294,23 @@ def agree(got, want, rel):
     return all(abs(g - w) <= rel * max(1.0, abs(w)) for g, w in zip(got, want))
 
 
+def command_for(impl, path):
+    """The command that runs the program at `path` (None: read standard input)."""
+    if impl == "ombrix":
+        return [os.path.join(BUILD, "ombrix")] + ([path] if path else [])
+    if impl == "brandy":
+        return ["brandy", "-quit", path]
+    if impl == "yabasic":
+        return ["yabasic", path]
+    if impl == "bwbasic":
+        return ["bwbasic"] + ([path] if path else [])
+    if impl == "lua5.4":
+        return ["lua5.4", path]
+    if impl == "luajit":
+        return ["luajit", "-joff", path]
+    return [impl]  # a native binary
+
+
 class Runner:
     def __init__(self, args):
         self.args = args
@@ -262,15 +319,7 @@ class Runner:
         self.env_brandy = dict(os.environ, SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy")
 
     def command(self, impl, path):
-        if impl == "ombrix":
-            return [os.path.join(BUILD, "ombrix")] + ([path] if path else [])
-        if impl == "brandy":
-            return ["brandy", "-quit", path]
-        if impl == "yabasic":
-            return ["yabasic", path]
-        if impl == "bwbasic":
-            return ["bwbasic"] + ([path] if path else [])
-        return [impl]  # a native binary
+        return command_for(impl, path)
 
     def bench(self, name, entries, expected, rel=0.0):
         """entries: list of (impl, cmd, stdin, runs, factor, model_checksum).
@@ -304,7 +353,7 @@ class Runner:
                 "rss": rss[impl], "ok": ok, "got": got,
             }
             extra = f" x{factor:.1f} = {median * factor:.4f} s (extrapolated)" if factor != 1 else ""
-            log(f"   {impl:8s} median {median:.4f} s{extra} over {len(times[impl])} runs, "
+            log(f"   {label(impl):12s} median {median:.4f} s{extra} over {len(times[impl])} runs, "
                 f"max RSS {rss[impl] / MiB:.1f} MiB, checksum {'ok' if ok else 'MISMATCH'} {got}")
 
     def get(self, name, impl):
@@ -326,7 +375,7 @@ def build(args):
 def install_peers():
     log("== installing the peers with apt-get")
     subprocess.run(["apt-get", "update", "-qq"], check=True)
-    subprocess.run(["apt-get", "install", "-y", "-qq"] + PEERS, check=True,
+    subprocess.run(["apt-get", "install", "-y", "-qq"] + PACKAGES, check=True,
                    env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
 
 
@@ -344,7 +393,8 @@ def main():
     parser.add_argument("--no-build", action="store_true", help="use build-bench/ as it is")
     parser.add_argument("--peers", default=",".join(PEERS), help="comma-separated peers to run if installed")
     parser.add_argument("--profile", action="store_true",
-                        help="also run callgrind on ombrix with a scaled-down tight loop")
+                        help="also print the top functions of each callgrind run of ombrix")
+    parser.add_argument("--no-callgrind", action="store_true", help="skip the instruction counts")
     args = parser.parse_args()
 
     if args.install_peers:
@@ -359,8 +409,8 @@ def main():
     runner = Runner(args)
     n, slow = args.runs, args.slow_runs
 
-    def prog(dialect, name):
-        return os.path.join(PROGRAMS, dialect, f"{name}.{EXT[dialect]}")
+    def prog(impl, name):
+        return os.path.join(PROGRAMS, dialect_of(impl), f"{name}.{EXT[impl]}")
 
     # Run-time programs. bwbasic runs a scaled-down copy; its time is scaled
     # up by the ratio of executed statements.
@@ -390,11 +440,13 @@ def main():
             if sums and not all(agree(s, sums[0], 1e-5) for s in sums):
                 runner.failures.append(f"real: checksums disagree: {sums}")
 
-    # Generated programs: load (read and parse) and run once.
+    # Generated programs: load (read and parse) and run once. The Lua
+    # interpreters are references for run time only.
+    basic_peers = [p for p in peers if p in BASIC_PEERS]
     big = {}
     for lines in (20000, 40000, 80000):
         big[lines] = model_generated(lines)
-        for dialect in ("ombrix",) + (tuple(peers) if lines == 20000 else ()):
+        for dialect in ("ombrix",) + (tuple(basic_peers) if lines == 20000 else ()):
             with open(os.path.join(WORK, f"gen{lines}.{dialect}.{EXT[dialect]}"), "w") as f:
                 f.write(generate(lines, dialect))
     with open(os.path.join(WORK, "gen20000.stdin.bas"), "w") as f:
@@ -403,7 +455,7 @@ def main():
         f.write(generate(20000, "bwbasic", for_stdin=True))
 
     entries = [("ombrix", runner.command("ombrix", os.path.join(WORK, "gen20000.ombrix.bas")), None, n, 1.0, None)]
-    for peer in peers:
+    for peer in basic_peers:
         runs = slow if peer in ("bwbasic", "yabasic") else n
         path = os.path.join(WORK, f"gen20000.{peer}.{EXT[peer]}")
         stdin = os.devnull if peer == "bwbasic" else None
@@ -419,6 +471,17 @@ def main():
         path = os.path.join(WORK, f"gen{lines}.ombrix.bas")
         runner.bench(f"load{lines}", [("ombrix", runner.command("ombrix", path), None, n, 1.0, None)], big[lines])
 
+    # 20,000 lines of the simplest statement, and a program of no lines: the
+    # load's cost per line, and the memory a stored line takes.
+    with open(os.path.join(WORK, "let20000.bas"), "w") as f:
+        f.write(let_program(LET_LINES))
+    with open(os.path.join(WORK, "empty.bas"), "w") as f:
+        pass
+    runner.bench("let20000", [("ombrix", runner.command("ombrix", os.path.join(WORK, "let20000.bas")), None, n,
+                               1.0, None)], [float(LET_LINES - 2)])
+    runner.bench("empty", [("ombrix", runner.command("ombrix", os.path.join(WORK, "empty.bas")), None, n, 1.0,
+                            None)], None)
+
     # Start-up.
     s = args.startup_runs
     entries = [("ombrix", runner.command("ombrix", prog("ombrix", "startup")), None, s, 1.0, None),
@@ -432,10 +495,13 @@ def main():
         if r and not agree(r["got"], [1.0], 0.0):
             runner.failures.append(f"startup: {peer} printed {r['got']}")
 
-    report(runner, peers, counts)
-    micro()
-    if args.profile:
-        profile()
+    counted = None if args.no_callgrind else count_instructions(peers, args.profile)
+    report(runner, peers, counts, counted)
+    allocations = micro()
+    targets(runner, peers, counted, allocations)
+    for text in PROFILES:
+        print()
+        print(text)
     if runner.failures:
         print("\nCHECKSUM FAILURES:")
         for failure in runner.failures:
@@ -449,18 +515,19 @@ def main():
 # The report
 
 
-def report(runner, peers, counts):
+def report(runner, peers, counts, counted):
     R = runner.get
     print()
     print("CPU time (user+sys), median of the runs; ratio = peer time / ombrix time (above 1: ombrix faster).")
     print("Peak memory = max RSS. '*' = bwbasic ran a scaled-down copy; time scaled up by executed statements.")
     impls = ["ombrix"] + peers
-    header = f"{'program':12s}" + "".join(f"{i:>12s}" for i in impls) + "".join(f"{'vs ' + p:>12s}" for p in peers)
+    header = (f"{'program':12s}" + "".join(f"{label(i):>13s}" for i in impls)
+              + "".join(f"{'vs ' + label(p):>16s}" for p in peers))
     print()
     print(header)
     print("-" * len(header))
     for name in ("loop", "real", "gosub", "primes", "load20000", "stdin20000", "load40000", "load80000",
-                 "startup"):
+                 "let20000", "startup"):
         base = R(name, "ombrix")
         if not base:
             continue
@@ -468,22 +535,22 @@ def report(runner, peers, counts):
         for impl in impls:
             r = R(name, impl)
             cell = (fmt_time(r["cpu"]) + ("*" if r["factor"] != 1 else "")) if r else "-"
-            row += f"{cell:>12s}"
+            row += f"{cell:>13s}"
         for peer in peers:
             r = R(name, peer)
             cell = f"{r['cpu'] / base['cpu']:.2f}x" if r else "-"
-            row += f"{cell:>12s}"
+            row += f"{cell:>16s}"
         print(row)
     print()
-    print(f"{'peak memory':12s}" + "".join(f"{i:>12s}" for i in impls))
-    for name in ("loop", "real", "gosub", "primes", "load20000", "stdin20000", "load80000", "startup"):
+    print(f"{'peak memory':12s}" + "".join(f"{label(i):>13s}" for i in impls))
+    for name in ("loop", "real", "gosub", "primes", "load20000", "stdin20000", "load80000", "let20000", "startup"):
         if not R(name, "ombrix"):
             continue
         row = f"{name:12s}"
         for impl in impls:
             r = R(name, impl)
             cell = (f"{r['rss'] / MiB:.1f}MiB" + ("*" if r["factor"] != 1 else "")) if r else "-"
-            row += f"{cell:>12s}"
+            row += f"{cell:>13s}"
         print(row)
 
     loop = R("loop", "ombrix")
@@ -494,24 +561,185 @@ def report(runner, peers, counts):
     for impl in ["ombrix"] + peers + ["native C"]:
         r = R("loop", impl)
         if r:
-            print(f"  {impl:9s} {statements / r['cpu'] / 1e6:8.1f} million/s"
+            print(f"  {label(impl):12s} {statements / r['cpu'] / 1e6:8.1f} million/s"
                   + (" (extrapolated from the scaled-down loop)" if r["factor"] != 1 else ""))
     if native:
         print(f"  ombrix takes {loop['cpu'] / native['cpu']:.1f}x the native C loop's time")
 
+    if counted:
+        lua = [p for p in ("luajit", "lua5.4") if (("loop", p) in counted)]
+        print()
+        print("Machine instructions (callgrind; an empty program's subtracted), per executed statement on")
+        print("scaled-down copies of the programs (statements counted by TRON), and per line of a load:")
+        print(f"{'program':12s}{'ombrix':>13s}" + "".join(f"{label(p):>13s}" for p in lua))
+        for name in CALLGRIND_SCALE:
+            print(f"{name:12s}{counted[(name, 'ombrix')]:13.1f}" + "".join(f"{counted[(name, p)]:13.1f}" for p in lua))
+        for name in ("let20000", "load20000"):
+            print(f"{name:12s}{counted[(name, 'ombrix')]:13,.0f}")
+
+
+
+def micro():
+    """Prints the micro-benchmarks; returns the allocations per executed statement, or None."""
+    per_statement = None
+    tool = os.path.join(BUILD, "bench", "alloc_count")
+    if os.path.exists(tool):
+        print()
+        print("Heap allocations in the tight loop (bench/alloc_count):")
+        text = subprocess.run([tool], capture_output=True, text=True, check=True).stdout
+        for row in text.splitlines():
+            if not row.startswith("X"):
+                print("  " + row)
+        m = re.search(r"allocations per executed statement: .* = (-?[0-9.]+)", text)
+        if m:
+            per_statement = float(m.group(1))
+    tool = os.path.join(BUILD, "bench", "line_lookup_bench")
+    if os.path.exists(tool):
+        print()
+        print("Finding a line among 1,000 and 100,000 stored lines (bench/line_lookup_bench):")
+        text = subprocess.run([tool, "--benchmark_min_time=0.2"], capture_output=True, text=True,
+                              check=True).stdout
+        for row in text.splitlines():
+            if row.startswith("BM_") or row.startswith("Benchmark"):
+                print("  " + row)
+    return per_statement
+
+
+# ---------------------------------------------------------------------------
+# Instruction counts (callgrind): noise-free figures of the same work
+
+
+# The scaled-down size of each run-time program for callgrind (the first FOR limit).
+CALLGRIND_SCALE = {"loop": 3000, "gosub": 100000, "primes": 20000, "real": 2000}
+
+
+PROFILES = []  # the top functions of each profiled run, printed at the end
+
+
+def callgrind(cmd, name, profile):
+    """Runs cmd under callgrind; returns the instructions it executed."""
+    out = os.path.join(WORK, f"callgrind.{name}.out")
+    subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}"] + cmd, check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=WORK)
+    with open(out) as f:
+        total = next(int(row.split()[1]) for row in f if row.startswith("totals:") or row.startswith("summary:"))
+    if profile:
+        text = subprocess.run(["callgrind_annotate", "--threshold=99", out], capture_output=True, text=True,
+                              check=True).stdout
+        rows = [r for r in text.splitlines() if re.match(r"\s*[0-9,]+ \(", r) and "PROGRAM TOTALS" not in r]
+        lines = [f"callgrind profile, ombrix on {name}: {total:,} instructions; top functions:"]
+        lines += ["  " + re.sub(r"\s+\[.*\]$", "", row.strip())[:150] for row in rows[:8]]
+        PROFILES.append("\n".join(lines))
+    return total
+
+
+def traced_statements(path):
+    """The statements ombrix executes running the program: the lines TRON traces."""
+    with open(path) as f:
+        text = "TRON\n" + f.read() + "RUN\n"
+    out = subprocess.run([os.path.join(BUILD, "ombrix")], input=text.encode(), capture_output=True, check=True).stdout
+    return sum(1 for row in out.split(b"\n") if row.startswith(b"TR> "))
+
+
+def count_instructions(peers, profile):
+    """Instructions per executed statement (ombrix, and the Lua interpreters on
+    the same work) and per loaded line; {(what, impl): figure}."""
+    if not shutil.which("valgrind"):
+        log("valgrind is not installed: no instruction counts")
+        return None
+    log("== callgrind: instructions per statement and per loaded line")
+    counted = {}
+    ombrix = os.path.join(BUILD, "ombrix")
+    lua = [p for p in ("luajit", "lua5.4") if p in peers]
+    empty = {"ombrix": callgrind([ombrix, "empty.bas"], "empty", False)}
+    with open(os.path.join(WORK, "empty.lua"), "w"):
+        pass
+    for impl in lua:
+        empty[impl] = callgrind(command_for(impl, "empty.lua"), f"empty.{impl}", False)
+    for name, scale in CALLGRIND_SCALE.items():
+        path = os.path.join(WORK, f"{name}_small.bas")
+        with open(path, "w") as f:
+            f.write(scaled_text(name, "ombrix", scale))
+        statements = traced_statements(path)
+        total = callgrind([ombrix, path], f"{name}_small", profile)
+        counted[(name, "ombrix")] = (total - empty["ombrix"]) / statements
+        row = f"   {name:7s} {statements:>9,} statements: ombrix {counted[(name, 'ombrix')]:6.1f}"
+        for impl in lua:
+            lua_path = os.path.join(WORK, f"{name}_small.lua")
+            with open(lua_path, "w") as f:
+                f.write(scaled_text(name, impl, scale))
+            total = callgrind(command_for(impl, lua_path), f"{name}_small.{impl}", False)
+            counted[(name, impl)] = (total - empty[impl]) / statements
+            row += f", {label(impl)} {counted[(name, impl)]:6.1f}"
+        log(row + " instructions per statement")
+    for name, path in (("let20000", "let20000.bas"), ("load20000", "gen20000.ombrix.bas")):
+        total = callgrind([ombrix, path], name, profile)
+        counted[(name, "ombrix")] = (total - empty["ombrix"]) / 20000
+        log(f"   {name}: {counted[(name, 'ombrix')]:,.0f} instructions per line")
+    return counted
+
+
+# ---------------------------------------------------------------------------
+# The targets
+
+
+def targets(runner, peers, counted, allocations):
+    R = runner.get
     print()
     print("Targets (ratios from this run):")
 
     def target(text, ok, detail):
         print(f"  [{'met' if ok else 'MISSED'}] {text}: {detail}")
 
-    def faster(name, peer, need):
+    def faster(name, peer, need, text=None):
+        """ombrix's time at most 1/need of the peer's."""
         b, p = R(name, "ombrix"), R(name, peer)
         if b and p:
             ratio = p["cpu"] / b["cpu"]
-            target(f"{name}: at least {need}x faster than {peer}", ratio >= need,
-                   f"{ratio:.2f}x" + ("" if ratio >= need else f" (short by {need / ratio:.2f}x)"))
+            target(text or f"{name}: at least {need:g}x as fast as {label(peer)}", ratio >= need,
+                   f"ombrix {fmt_time(b['cpu'])}, {label(peer)} {fmt_time(p['cpu'])}: {ratio:.2f}x")
 
+    for name in ("loop", "gosub", "primes"):
+        faster(name, "luajit", 1.0, f"{name}: at least as fast as luajit -joff")
+    faster("real", "luajit", 1 / 1.25, "real: within 1.25x of luajit -joff")
+    for name in ("loop", "real", "gosub", "primes"):
+        faster(name, "lua5.4", 1.0, f"{name}: faster than lua5.4")
+    for name in ("loop", "gosub", "primes"):
+        faster(name, "brandy", 5.0)
+    faster("real", "brandy", 3.0)
+
+    if counted:
+        for name, most in (("loop", 45), ("gosub", 60), ("primes", 60)):
+            figure = counted[(name, "ombrix")]
+            ref = counted.get((name, "luajit"))
+            target(f"{name}: at most {most} instructions per executed statement", figure <= most,
+                   f"{figure:.1f}" + (f" (luajit -joff {ref:.1f})" if ref else ""))
+        for name, text in (("let20000", "20,000 lines of LET A = A + 1"), ("load20000", "the generated load program")):
+            figure = counted[(name, "ombrix")]
+            target(f"{text}: at most 2,000 instructions per line (start-up subtracted)", figure <= 2000,
+                   f"{figure:,.0f}")
+    empty = R("empty", "ombrix")
+    for name, text in (("let20000", "20,000 lines of LET A = A + 1"), ("load20000", "the generated load program")):
+        r = R(name, "ombrix")
+        if r and empty:
+            per_line = (r["rss"] - empty["rss"]) / 20000
+            target(f"{text}: at most 300 bytes of peak memory per stored line", per_line <= 300,
+                   f"{per_line:.0f} bytes ({r['rss'] / MiB:.1f} MiB, empty program {empty['rss'] / MiB:.1f} MiB)")
+
+    b, p = R("startup", "ombrix"), R("startup", "native C")
+    if b and p:
+        target("startup: at most 2x native C's empty program", b["cpu"] <= 2 * p["cpu"],
+               f"ombrix {fmt_time(b['cpu'])}, native {fmt_time(p['cpu'])}, ratio {b['cpu'] / max(p['cpu'], 1e-9):.2f}")
+    if allocations is not None:
+        target("no heap allocation per executed statement", allocations <= 0, f"{allocations:.6f} per statement")
+    small = [(name, R(name, "ombrix")["rss"]) for name in ("loop", "real", "gosub", "primes", "startup")
+             if R(name, "ombrix")]
+    worst = max(small, key=lambda x: x[1])
+    target("peak memory at most 4 MiB on the small programs", worst[1] <= 4 * MiB,
+           f"largest {worst[1] / MiB:.2f} MiB ({worst[0]})")
+
+    print()
+    print("Earlier targets (ratios from this run):")
     faster("loop", "brandy", 2.0)
     for name in ("real", "gosub", "primes"):
         for peer in ("brandy", "yabasic"):
@@ -530,62 +758,10 @@ def report(runner, peers, counts):
         target("load80000: at most 5x load20000", c["cpu"] <= 5 * a["cpu"],
                f"20,000 {fmt_time(a['cpu'])}, 40,000 {fmt_time(m['cpu'])}, 80,000 {fmt_time(c['cpu'])}: "
                f"{m['cpu'] / a['cpu']:.2f}x and {c['cpu'] / a['cpu']:.2f}x")
-    b, p = R("startup", "ombrix"), R("startup", "native C")
-    if b and p:
-        target("startup: at most 2x native C's empty program", b["cpu"] <= 2 * p["cpu"],
-               f"ombrix {fmt_time(b['cpu'])}, native {fmt_time(p['cpu'])}, ratio {b['cpu'] / max(p['cpu'], 1e-9):.2f}")
-    small = [(name, R(name, "ombrix")["rss"]) for name in ("loop", "real", "gosub", "primes", "startup")
-             if R(name, "ombrix")]
-    worst = max(small, key=lambda x: x[1])
-    target("peak memory at most 4 MiB on the small programs", worst[1] <= 4 * MiB,
-           f"largest {worst[1] / MiB:.2f} MiB ({worst[0]})")
     b, p = R("load20000", "ombrix"), R("load20000", "brandy")
     if b and p:
         target("peak memory on load20000 at most brandy's", b["rss"] <= p["rss"],
                f"ombrix {b['rss'] / MiB:.1f} MiB, brandy {p['rss'] / MiB:.1f} MiB")
-
-
-def micro():
-    tool = os.path.join(BUILD, "bench", "alloc_count")
-    if os.path.exists(tool):
-        print()
-        print("Heap allocations in the tight loop (bench/alloc_count):")
-        text = subprocess.run([tool], capture_output=True, text=True, check=True).stdout
-        for row in text.splitlines():
-            if not row.startswith("X"):
-                print("  " + row)
-    tool = os.path.join(BUILD, "bench", "line_lookup_bench")
-    if os.path.exists(tool):
-        print()
-        print("Finding a line among 1,000 and 100,000 stored lines (bench/line_lookup_bench):")
-        text = subprocess.run([tool, "--benchmark_min_time=0.2"], capture_output=True, text=True,
-                              check=True).stdout
-        for row in text.splitlines():
-            if row.startswith("BM_") or row.startswith("Benchmark"):
-                print("  " + row)
-
-
-def profile():
-    if not shutil.which("valgrind"):
-        print("\nvalgrind is not installed: no profile")
-        return
-    path = os.path.join(WORK, "loop_small.bas")
-    with open(os.path.join(PROGRAMS, "ombrix", "loop.bas")) as f:
-        text = f.read().replace("TO 300000", "TO 3000")
-    with open(path, "w") as f:
-        f.write(text)
-    out = os.path.join(WORK, "callgrind.out")
-    subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}",
-                    os.path.join(BUILD, "ombrix"), path], check=True, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-    text = subprocess.run(["callgrind_annotate", "--threshold=100", out], capture_output=True, text=True, check=True).stdout
-    print()
-    print("callgrind, ombrix on the tight loop scaled to 606,000 statements; top 10 by instructions:")
-    rows = [r for r in text.splitlines() if re.match(r"\s*[0-9,]+ \(", r) and "PROGRAM TOTALS" not in r]
-    total = next((r for r in text.splitlines() if "PROGRAM TOTALS" in r), "")
-    print("  " + total.strip())
-    for row in rows[:10]:
-        print("  " + row.strip()[:160])
 
 
 if __name__ == "__main__":

@@ -50,34 +50,34 @@ void BM_Find(benchmark::State& state) {
   lookup_loop(state, numbers, [&](int32_t number) { return program.find(number); });
 }
 
-// Program::image_index: where a jump lands in the run image.
-void BM_ImageIndex(benchmark::State& state) {
+// CompiledProgram::pc_of_line: where a computed jump lands in the compiled program.
+void BM_PcOfLine(benchmark::State& state) {
   const std::vector<int32_t> numbers = shuffled_numbers(state.range(0));
   Program program;
   fill(program, numbers);
-  program.image();  // built once, as a run does
-  lookup_loop(state, numbers, [&](int32_t number) { return program.image_index(number); });
+  const ombrix::CompiledProgram& compiled = program.compiled();  // built once, as a run does
+  lookup_loop(state, numbers, [&](int32_t number) { return compiled.pc_of_line(number); });
 }
 
 // The same look-ups in ascending order, as a program's jumps mostly are:
 // the tree's nodes along the path stay in cache, so what is left is the
 // logarithmic depth.
-void BM_ImageIndexAscending(benchmark::State& state) {
+void BM_PcOfLineAscending(benchmark::State& state) {
   std::vector<int32_t> numbers = shuffled_numbers(state.range(0));
   Program program;
   fill(program, numbers);
-  program.image();
+  const ombrix::CompiledProgram& compiled = program.compiled();
   std::sort(numbers.begin(), numbers.end());
-  lookup_loop(state, numbers, [&](int32_t number) { return program.image_index(number); });
+  lookup_loop(state, numbers, [&](int32_t number) { return compiled.pc_of_line(number); });
 }
 
 // A jump to a number no line has.
-void BM_ImageIndexMissing(benchmark::State& state) {
+void BM_PcOfLineMissing(benchmark::State& state) {
   const std::vector<int32_t> numbers = shuffled_numbers(state.range(0));
   Program program;
   fill(program, numbers);
-  program.image();
-  lookup_loop(state, numbers, [&](int32_t number) { return program.image_index(number + 5); });
+  const ombrix::CompiledProgram& compiled = program.compiled();
+  lookup_loop(state, numbers, [&](int32_t number) { return compiled.pc_of_line(number + 5); });
 }
 
 // Storing every line of a program typed in random order; time per line.
@@ -92,9 +92,9 @@ void BM_InsertShuffled(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Find)->Arg(1000)->Arg(100000);
-BENCHMARK(BM_ImageIndex)->Arg(1000)->Arg(100000);
-BENCHMARK(BM_ImageIndexAscending)->Arg(1000)->Arg(100000);
-BENCHMARK(BM_ImageIndexMissing)->Arg(1000)->Arg(100000);
+BENCHMARK(BM_PcOfLine)->Arg(1000)->Arg(100000);
+BENCHMARK(BM_PcOfLineAscending)->Arg(1000)->Arg(100000);
+BENCHMARK(BM_PcOfLineMissing)->Arg(1000)->Arg(100000);
 BENCHMARK(BM_InsertShuffled)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

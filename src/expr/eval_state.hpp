@@ -2,9 +2,9 @@
 // the random generator's seed and the clock behind TIME and RANDOMIZE.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <ctime>
+#include <vector>
 
 #include "values/number.hpp"
 
@@ -13,7 +13,11 @@ namespace ombrix {
 inline constexpr int VARIABLE_SLOTS = 26;
 
 struct EvalState {
-  std::array<Value, VARIABLE_SLOTS> variables{};
+  // The variables are the first 26 cells, an empty slot holding
+  // ABSENT_NUMBER. A compiled program keeps its constants and temporaries
+  // in the cells after them (see expr/code.hpp), so that one index into one
+  // array reaches any operand; nothing else uses those.
+  std::vector<Number> cells = std::vector<Number>(VARIABLE_SLOTS, ABSENT_NUMBER);
   uint64_t random_seed = 1;
   // The calendar clock; tests replace it to make TIME and RANDOMIZE repeatable.
   std::time_t (*clock)(std::time_t*) = std::time;
@@ -29,11 +33,12 @@ constexpr int variable_slot(char letter) {
 
 // Stores a value (the absent value empties the slot).
 inline void variable_set(EvalState& state, char letter, Value value) {
-  state.variables[static_cast<std::size_t>(variable_slot(letter))] = value;
+  state.cells[static_cast<std::size_t>(variable_slot(letter))] = number_or_absent(value);
 }
 inline Value variable_get(const EvalState& state, char letter) {
-  return state.variables[static_cast<std::size_t>(variable_slot(letter))];
+  return value_of(state.cells[static_cast<std::size_t>(variable_slot(letter))]);
 }
-inline void variables_clear(EvalState& state) { state.variables.fill(std::nullopt); }
+// Empties the 26 slots and drops the cells of a compiled program.
+inline void variables_clear(EvalState& state) { state.cells.assign(VARIABLE_SLOTS, ABSENT_NUMBER); }
 
 }  // namespace ombrix

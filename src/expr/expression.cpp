@@ -71,80 +71,8 @@ std::optional<Term> term_parse(Scanner& scanner) {
   return Term{std::move(*first), op, std::make_unique<Factor>(std::move(*second))};
 }
 
-namespace {
-
-// A term that is one variable or literal with no operator and no exponent.
-std::optional<FastOperand> leaf_of(const Factor& factor) {
-  if (factor.exponent) return std::nullopt;
-  const Primary& primary = factor.base;
-  if (primary.kind == TOK_VARIABLE) return FastOperand{true, std::get<Variable>(primary.payload).slot, std::nullopt};
-  if (primary.kind == TOK_NUMBER) return FastOperand{false, 0, std::get<Number>(primary.payload)};
-  return std::nullopt;
-}
-
-std::optional<FastOperand> leaf_of(const Term& term) {
-  if (term.op) return std::nullopt;
-  return leaf_of(term.first);
-}
-
-FastForm fast_form_of(const Expression& e) {
-  FastForm form;
-  form.negate_first = e.first_sign && e.first_sign->kind == TOK_MINUS;
-  form.negate_second = e.second_sign && e.second_sign->kind == TOK_MINUS;
-  const std::optional<FastOperand> a = leaf_of(e.first);
-  if (e.second) {
-    const std::optional<FastOperand> b = leaf_of(*e.second);
-    if (a && b) {
-      form.shape = FastShape::sum;
-      form.a = *a;
-      form.b = *b;
-    }
-    return form;
-  }
-  if (a) {
-    form.shape = FastShape::leaf;
-    form.a = *a;
-    return form;
-  }
-  const Term& term = e.first;
-  if (!term.op) return form;
-  const std::optional<FastOperand> left = leaf_of(term.first);
-  const std::optional<FastOperand> right = leaf_of(*term.second);
-  if (left && right) {
-    form.shape = FastShape::product;
-    form.op = term.op->kind;
-    form.a = *left;
-    form.b = *right;
-  }
-  return form;
-}
-
-}  // namespace
-
-std::unique_ptr<Expression> expression_parse_levels(Scanner& scanner);
-
-// The outermost expression of a statement also gets its fast shape or its
-// flattened form, once, here.
-std::unique_ptr<Expression> expression_parse(Scanner& scanner) {
-  std::unique_ptr<Expression> expression = expression_parse_tree(scanner);
-  if (expression && scanner.expression_depth == 0) {
-    expression->fast = fast_form_of(*expression);
-    // The shapes need no flattened form: they read their operands directly.
-    if (expression->fast.shape == FastShape::none) expression->code = expression_compile(*expression);
-  }
-  return expression;
-}
-
-std::unique_ptr<Expression> expression_parse_tree(Scanner& scanner) {
-  // Expressions nested in this one are never flattened on their own.
-  ++scanner.expression_depth;
-  std::unique_ptr<Expression> expression = expression_parse_levels(scanner);
-  --scanner.expression_depth;
-  return expression;
-}
-
 // expression -> [sign] term [sign term]
-std::unique_ptr<Expression> expression_parse_levels(Scanner& scanner) {
+std::unique_ptr<Expression> expression_parse(Scanner& scanner) {
   NestingGuard guard(scanner);
   if (!guard.entered()) return nullptr;
   std::optional<Sign> first_sign = sign_parse(scanner);
@@ -152,21 +80,17 @@ std::unique_ptr<Expression> expression_parse_levels(Scanner& scanner) {
   if (!first) return nullptr;
   std::optional<Sign> second_sign = sign_parse(scanner);
   if (!second_sign) {
-    return std::make_unique<Expression>(Expression{first_sign, std::move(*first), std::nullopt, nullptr, {}, {}});
+    return std::make_unique<Expression>(Expression{first_sign, std::move(*first), std::nullopt, nullptr});
   }
   std::optional<Term> second = term_parse(scanner);
   if (!second) return nullptr;
   return std::make_unique<Expression>(
-      Expression{first_sign, std::move(*first), second_sign, std::make_unique<Term>(std::move(*second)), {}, {}});
+      Expression{first_sign, std::move(*first), second_sign, std::make_unique<Term>(std::move(*second))});
 }
 
 int32_t sign_eval(Sign sign) { return sign.kind == TOK_MINUS ? -1 : 1; }
 
 namespace {
-
-Value load(const FastOperand& operand, const EvalState& state) {
-  return operand.is_variable ? state.variables[operand.slot] : operand.literal;
-}
 
 // The value of sign * x, as the integer product (+1 or -1) * x gives it.
 // For a real, a product with +1 changes no bit and a product with -1 flips
@@ -192,20 +116,7 @@ Value term_operation(TokenKind op, Value a, Value b) {
 
 // (sign1 * term1) + (sign2 * term2), a missing term counting as integer 0:
 // so a lone real term gains "+ 0", which turns a negative zero positive.
-Value expression_eval_general(const Expression& expression, EvalState& state) {
-  const FastForm& fast = expression.fast;
-  if (fast.shape == FastShape::none && !expression.code.empty()) return expression_code_eval(expression.code, state);
-  switch (fast.shape) {
-    case FastShape::leaf: return number_add(apply_negation(fast.negate_first, load(fast.a, state)), number_from_int(0));
-    case FastShape::sum:
-      return number_add(apply_negation(fast.negate_first, load(fast.a, state)),
-                        apply_negation(fast.negate_second, load(fast.b, state)));
-    case FastShape::product:
-      return number_add(
-          apply_negation(fast.negate_first, term_operation(fast.op, load(fast.a, state), load(fast.b, state))),
-          number_from_int(0));
-    case FastShape::none: break;
-  }
+Value expression_eval(const Expression& expression, EvalState& state) {
   const auto negative = [](const std::optional<Sign>& sign) { return sign && sign_eval(*sign) < 0; };
   const Value x1 = apply_negation(negative(expression.first_sign), term_eval(expression.first, state));
   if (!expression.second) return number_add(x1, number_from_int(0));

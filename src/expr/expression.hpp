@@ -14,8 +14,8 @@
 #include <optional>
 #include <variant>
 
+#include "expr/code.hpp"
 #include "expr/eval_state.hpp"
-#include "expr/expression_code.hpp"
 #include "lexer/scanner.hpp"
 #include "values/number.hpp"
 
@@ -71,41 +71,11 @@ struct Term {
   std::unique_ptr<Factor> second;  // present exactly when op is
 };
 
-// A variable or a literal standing alone as a term's factor.
-struct FastOperand {
-  bool is_variable;
-  uint8_t slot;
-  Value literal;  // always present for a literal; a Value so both kinds read alike
-};
-
-// The shapes that most expressions have, recognised once when the line is
-// parsed so that evaluation reads its operands directly instead of walking
-// the tree. Each gives exactly the bits that the tree walk gives.
-enum class FastShape : uint8_t {
-  none,     // evaluate by walking the tree
-  leaf,     // [sign] a
-  sum,      // [sign] a sign b
-  product,  // [sign] a op b, where op is one of * / \ MOD
-};
-
-struct FastForm {
-  FastShape shape = FastShape::none;
-  bool negate_first = false;
-  bool negate_second = false;
-  TokenKind op = TOK_TIMES;
-  FastOperand a{};
-  FastOperand b{};
-};
-
 struct Expression {
   std::optional<Sign> first_sign;
   Term first;
   std::optional<Sign> second_sign;
   std::unique_ptr<Term> second;  // present exactly when second_sign is
-  // Filled in for the outermost expression of a statement only: the shapes
-  // decided inline, and the flattened form for everything else.
-  FastForm fast;
-  ExpressionCode code;
 };
 
 // Parsers take one token at a time and give back only the token that did not
@@ -117,67 +87,31 @@ std::optional<Primary> primary_parse(Scanner& scanner);
 std::optional<Factor> factor_parse(Scanner& scanner);
 std::optional<Term> term_parse(Scanner& scanner);
 std::unique_ptr<Expression> expression_parse(Scanner& scanner);
-// The same parse without recognising the fast shapes: the plain tree walk.
-std::unique_ptr<Expression> expression_parse_tree(Scanner& scanner);
 
-// Evaluation reads operands left to right (it fixes the order of RND draws)
-// and allocates nothing.
-Value expression_eval_general(const Expression& expression, EvalState& state);
+// Evaluation by walking the tree, step by step as the language defines it:
+// direct statements and traced runs take this path, and it is the
+// reference that compiled code (expr/code.hpp) is held to. It reads operands
+// left to right (that fixes the order of RND draws) and allocates nothing.
+Value expression_eval(const Expression& expression, EvalState& state);
 
-// The integer cases of the fast shapes, decided inline where a statement
-// evaluates: true with the result in `out`, or false when the general path
-// must evaluate the expression.
-inline bool expression_eval_integer(const Expression& expression, const EvalState& state, int32_t& out) {
-  const FastForm& fast = expression.fast;
-  if (fast.shape == FastShape::none || fast.negate_first) return false;
-  const Value& a = fast.a.is_variable ? state.variables[fast.a.slot] : fast.a.literal;
-  if (!a || !a->is_integer()) return false;
-  if (fast.shape == FastShape::leaf) {
-    out = a->integer();  // (+1 * a) + 0
-    return true;
-  }
-  const Value& b = fast.b.is_variable ? state.variables[fast.b.slot] : fast.b.literal;
-  if (!b || !b->is_integer()) return false;
-  if (fast.shape == FastShape::sum) {
-    const uint32_t addend = fast.negate_second ? 0u - b->payload : b->payload;
-    out = static_cast<int32_t>(a->payload + addend);
-    return true;
-  }
-  // A product of two integers. Divisions that have no 32-bit result (by 0,
-  // and -2^31 by -1) take the general path, which knows their answers.
-  const int32_t x = a->integer();
-  const int32_t y = b->integer();
-  if (fast.op == TOK_TIMES) {
-    out = static_cast<int32_t>(a->payload * b->payload);
-    return true;
-  }
-  if (y == 0 || y == -1) return false;
-  out = fast.op == TOK_MOD ? x % y : x / y;  // "/" and "\" agree on two integers
-  return true;
-}
+// What a compiled expression's value is used for. Only a lone term's
+// expression ever turns a real -0 into +0 (it adds integer 0), and a use
+// that cannot tell -0 from +0 (a comparison, a line number) skips that step.
+enum class ExpressionUse { exact, any_zero };
 
-inline Value expression_eval(const Expression& expression, EvalState& state) {
-  int32_t integer;
-  if (expression_eval_integer(expression, state, integer)) return number_from_int(integer);
-  return expression_eval_general(expression, state);
-}
+// Compiles the expression into `code`; returns the cell that holds its value
+// once the instructions emitted have run: a variable's or a literal's own
+// cell where the expression is no more than that.
+uint32_t expression_compile(const Expression& expression, Code& code, ExpressionUse use);
+// Compiles the expression so that its value ends in `destination` (LET's
+// variable): the last instruction writes it, after reading its operands.
+void expression_compile_into(const Expression& expression, Code& code, uint32_t destination);
 
-// Evaluates and stores the value into `destination` (LET's variable).
-inline void expression_eval_into(const Expression& expression, EvalState& state, Value& destination) {
-  int32_t integer;
-  if (expression_eval_integer(expression, state, integer)) {
-    destination = number_from_int(integer);
-  } else if (expression.fast.shape == FastShape::none && !expression.code.empty()) {
-    expression_code_eval_into(expression.code, state, destination);
-  } else {
-    destination = expression_eval_general(expression, state);
-  }
-}
 Value term_eval(const Term& term, EvalState& state);
 Value factor_eval(const Factor& factor, EvalState& state);
 Value primary_eval(const Primary& primary, EvalState& state);
 int32_t sign_eval(Sign sign);
-inline Value variable_eval(Variable variable, const EvalState& state) { return state.variables[variable.slot]; }
+inline Value variable_eval(Variable variable, const EvalState& state) { return value_of(state.cells[variable.slot]); }
 
 // Canonical text on `out`, without a line end.
 void expression_list(const Expression& expression, std::FILE* out);

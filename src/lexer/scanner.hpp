@@ -41,9 +41,6 @@ struct Scanner {
   int depth = 0;
   // Set once a parse on this line has been refused for nesting too deep.
   bool nesting_exceeded = false;
-  // How many expressions are being parsed, one inside the other: the
-  // outermost one is flattened for evaluation when it is complete.
-  int expression_depth = 0;
   // When set, tokens are matched by the compiled table instead of the fast
   // matcher (the reference path, used to check the fast one).
   const Patterns* patterns;

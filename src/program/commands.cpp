@@ -1,5 +1,7 @@
 #include "program/commands.hpp"
 
+#include "program/run.hpp"
+
 namespace ombrix {
 
 std::optional<TokenKind> command_parse(Scanner& scanner) {

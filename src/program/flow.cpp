@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "program/compile.hpp"
 #include "program/interpreter.hpp"
 
 namespace ombrix {
@@ -63,22 +64,6 @@ bool relop_test(RelationalOperator op, Value left, Value right) {
   return compare(op, left ? number_to_real(*left) : nan, right ? number_to_real(*right) : nan);
 }
 
-bool return_push(Interpreter& interpreter, int32_t line) {
-  if (interpreter.return_stack.size() >= RETURN_STACK_LIMIT) {
-    interpreter.halt = HALT_RETURN_STACK_FULL;
-    return false;
-  }
-  interpreter.return_stack.push_back(line);
-  return true;
-}
-
-int32_t return_pop(Interpreter& interpreter) {
-  if (interpreter.return_stack.empty()) return STACK_EMPTY;
-  const int32_t line = interpreter.return_stack.back();
-  interpreter.return_stack.pop_back();
-  return line;
-}
-
 std::unique_ptr<Statement> if_parse(Scanner& scanner) {
   std::unique_ptr<Expression> left = expression_parse(scanner);
   if (!left) return nullptr;
@@ -106,14 +91,6 @@ std::unique_ptr<Statement> gosub_parse(Scanner& scanner) {
 }
 
 int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
-  int32_t left_integer;
-  int32_t right_integer;
-  if (is_known(statement.op) && expression_eval_integer(*statement.left, interpreter.eval, left_integer) &&
-      expression_eval_integer(*statement.right, interpreter.eval, right_integer)) {
-    // Two integers, compared as the single-precision reals they round to.
-    const bool pass = compare(statement.op, static_cast<float>(left_integer), static_cast<float>(right_integer));
-    return pass ? statement_execute(*statement.then, interpreter, current, following) : FLOW_CONTINUE;
-  }
   const Value left = expression_eval(*statement.left, interpreter.eval);
   const Value right = expression_eval(*statement.right, interpreter.eval);
   if (!relop_test(statement.op, left, right)) return FLOW_CONTINUE;
@@ -122,18 +99,11 @@ int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32
 
 // The target as a line number; an absent target jumps nowhere.
 int32_t goto_execute(const GotoStatement& statement, Interpreter& interpreter) {
-  int32_t line;
-  if (expression_eval_integer(*statement.target, interpreter.eval, line)) return line;
   const Value target = expression_eval(*statement.target, interpreter.eval);
   return target ? number_to_int(*target) : FLOW_CONTINUE;
 }
 
 int32_t gosub_execute(const GosubStatement& statement, Interpreter& interpreter, int32_t following) {
-  int32_t line;
-  if (expression_eval_integer(*statement.target, interpreter.eval, line)) {
-    if (following > 0 && !return_push(interpreter, following)) return FLOW_END;
-    return line;
-  }
   const Value target = expression_eval(*statement.target, interpreter.eval);
   if (!target) return FLOW_CONTINUE;
   if (following > 0 && !return_push(interpreter, following)) return FLOW_END;
@@ -143,6 +113,84 @@ int32_t gosub_execute(const GosubStatement& statement, Interpreter& interpreter,
 int32_t return_execute(Interpreter& interpreter) {
   const int32_t line = return_pop(interpreter);
   return line < 0 ? FLOW_CONTINUE : line;
+}
+
+namespace {
+
+// The instructions of IF's operators: the ones that skip the THEN statement
+// when the test fails, and the ones that jump when it passes.
+struct RelopOps {
+  TokenKind kind;
+  Op skip;
+  Op jump;
+};
+constexpr RelopOps relop_ops[] = {
+    {TOK_LE, Op::IF_LE, Op::JUMP_LE}, {TOK_LTGT, Op::IF_NE, Op::JUMP_NE}, {TOK_LT, Op::IF_LT, Op::JUMP_LT},
+    {TOK_GE, Op::IF_GE, Op::JUMP_GE}, {TOK_GTLT, Op::IF_NE, Op::JUMP_NE}, {TOK_GT, Op::IF_GT, Op::JUMP_GT},
+    {TOK_EQ, Op::IF_EQ, Op::JUMP_EQ},
+};
+
+const RelopOps* relop_ops_of(RelationalOperator op) {
+  for (const RelopOps& ops : relop_ops) {
+    if (ops.kind == op.kind) return &ops;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// IF ... THEN GOTO to a constant line is one instruction, the test and the
+// jump together: the loops of most programs close that way. Any other THEN
+// statement follows the test inline, which skips over it when it fails.
+// Neither side of a comparison needs the "+ 0" of a lone term: -0 and +0
+// compare alike.
+void if_compile(const IfStatement& statement, Compiler& compiler) {
+  Code& code = compiler.code();
+  const uint32_t left = expression_compile(*statement.left, code, ExpressionUse::any_zero);
+  const uint32_t right = expression_compile(*statement.right, code, ExpressionUse::any_zero);
+  const RelopOps* ops = relop_ops_of(statement.op);
+  if (ops == nullptr) {
+    code.emit({Op::BAD_RELOP, 0, static_cast<uint32_t>(statement.op.kind), left, right});
+    return;
+  }
+  if (const auto* go = std::get_if<GotoStatement>(&statement.then->body)) {
+    const std::optional<int32_t> target = constant_target(*go->target);
+    if (target && *target != FLOW_CONTINUE && *target != FLOW_END) {
+      compiler.jump_to_line(code.emit({ops->jump, 0, 0, left, right}), *target);
+      return;
+    }
+  }
+  const uint32_t test = code.emit({ops->skip, 0, 0, left, right});
+  statement_compile(*statement.then, compiler);
+  code.instructions[test].a = code.pc();
+}
+
+// A constant target is a jump resolved once; a computed one looks its line
+// up when it runs.
+void goto_compile(const GotoStatement& statement, Compiler& compiler) {
+  Code& code = compiler.code();
+  const std::optional<int32_t> target = constant_target(*statement.target);
+  if (target && *target == FLOW_CONTINUE) return;
+  if (target && *target == FLOW_END) {
+    code.emit({Op::END});
+    return;
+  }
+  if (target) {
+    compiler.jump_to_line(code.emit({Op::JUMP}), *target);
+    return;
+  }
+  code.emit({Op::GOTO, 0, expression_compile(*statement.target, code, ExpressionUse::any_zero)});
+}
+
+void gosub_compile(const GosubStatement& statement, Compiler& compiler) {
+  Code& code = compiler.code();
+  const auto following = static_cast<uint32_t>(compiler.following);
+  const std::optional<int32_t> target = constant_target(*statement.target);
+  if (target && *target != FLOW_CONTINUE && *target != FLOW_END) {
+    compiler.jump_to_line(code.emit({Op::GOSUB, 0, 0, following}), *target);
+    return;
+  }
+  code.emit({Op::GOSUB_TO, 0, expression_compile(*statement.target, code, ExpressionUse::any_zero), following});
 }
 
 void if_list(const IfStatement& statement, std::FILE* out) {

@@ -1,6 +1,8 @@
 // IF, GOTO, GOSUB and RETURN, the relational operators and the return stack.
 #pragma once
 
+#include "expr/code.hpp"
+#include "program/interpreter.hpp"
 #include "program/statement.hpp"
 
 namespace ombrix {
@@ -16,9 +18,23 @@ void relop_list(RelationalOperator op, std::FILE* out);
 bool relop_test(RelationalOperator op, Value left, Value right);
 
 // False, with the halt HALT_RETURN_STACK_FULL set, when the stack already
-// holds RETURN_STACK_LIMIT lines: the GOSUB then ends the run.
-bool return_push(Interpreter& interpreter, int32_t line);
-int32_t return_pop(Interpreter& interpreter);
+// holds RETURN_STACK_LIMIT lines: the GOSUB then ends the run. Inline, with
+// return_pop: every GOSUB and RETURN of a run pays for them.
+inline bool return_push(Interpreter& interpreter, int32_t line) {
+  if (interpreter.return_stack.size() >= RETURN_STACK_LIMIT) {
+    interpreter.halt = HALT_RETURN_STACK_FULL;
+    return false;
+  }
+  interpreter.return_stack.push_back(line);
+  return true;
+}
+
+inline int32_t return_pop(Interpreter& interpreter) {
+  if (interpreter.return_stack.empty()) return STACK_EMPTY;
+  const int32_t line = interpreter.return_stack.back();
+  interpreter.return_stack.pop_back();
+  return line;
+}
 
 // if -> IF expression relop expression THEN statement
 std::unique_ptr<Statement> if_parse(Scanner& scanner);
@@ -32,5 +48,30 @@ int32_t gosub_execute(const GosubStatement& statement, Interpreter& interpreter,
 int32_t return_execute(Interpreter& interpreter);
 
 void if_list(const IfStatement& statement, std::FILE* out);
+
+class Compiler;
+void if_compile(const IfStatement& statement, Compiler& compiler);
+void goto_compile(const GotoStatement& statement, Compiler& compiler);
+void gosub_compile(const GosubStatement& statement, Compiler& compiler);
+
+// The comparison of compiled IF_* and JUMP_* instructions, on two cells:
+// as relop_test compares, in single precision, an absent side like a NaN.
+inline bool cells_compare(Op op, Number left, Number right) {
+  const float l = cell_real(left);
+  const float r = cell_real(right);
+  switch (op) {
+    case Op::IF_LE:
+    case Op::JUMP_LE: return l <= r;
+    case Op::IF_LT:
+    case Op::JUMP_LT: return l < r;
+    case Op::IF_GE:
+    case Op::JUMP_GE: return l >= r;
+    case Op::IF_GT:
+    case Op::JUMP_GT: return l > r;
+    case Op::IF_EQ:
+    case Op::JUMP_EQ: return l == r;
+    default: return l != r;  // "<>" and "><": true when either side is NaN
+  }
+}
 
 }  // namespace ombrix

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "program/compile.hpp"
 #include "program/interpreter.hpp"
 
 namespace ombrix {
@@ -39,6 +40,12 @@ int32_t input_execute(const InputStatement& statement, Interpreter& interpreter)
   if (interpreter.halt != HALT_NONE) return FLOW_END;
   input_assign(statement, reply, *interpreter.host);
   return FLOW_CONTINUE;
+}
+
+// The reply is read and assigned as the statement does it, through the
+// host; the compiled program only says which statement.
+void input_compile(const InputStatement& statement, Compiler& compiler) {
+  compiler.code().emit({Op::INPUT, 0, compiler.input(statement)});
 }
 
 void input_assign(const InputStatement& statement, const char* reply, LineHost& host) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "program/compile.hpp"
 #include "program/interpreter.hpp"
 
 namespace ombrix {
@@ -12,21 +13,19 @@ ForRecord& for_record_get(Interpreter& interpreter, char letter) {
 
 void for_record_set(Interpreter& interpreter, char letter, Value limit, Value step, int32_t line) {
   ForRecord& record = for_record_get(interpreter, letter);
-  record.limit = limit;
-  record.step = step;
+  record.limit = number_or_absent(limit);
+  record.step = number_or_absent(step);
   record.line = line;
 }
 
-namespace {
-
-// (v - limit) * sign(step) <= 0, in the number arithmetic. A step of 0
-// counts as positive, a NaN step as negative; an absent value fails.
 bool loop_test(const ForRecord& record, Value value) {
-  const Value d = number_sub(value, record.limit);
-  const bool non_negative = record.step && number_to_real(*record.step) >= 0.0f;
+  const Value d = number_sub(value, value_of(record.limit));
+  const bool non_negative = !is_absent(record.step) && number_to_real(record.step) >= 0.0f;
   const Value p = number_mul(d, number_from_int(non_negative ? 1 : -1));
   return p && number_to_real(*p) <= 0.0f;
 }
+
+namespace {
 
 bool is_next_of(const Statement& statement, char letter) {
   const auto* next = std::get_if<NextStatement>(&statement.body);
@@ -36,23 +35,16 @@ bool is_next_of(const Statement& statement, char letter) {
 }  // namespace
 
 int32_t find_loop_exit(Interpreter& interpreter, int32_t for_line, char letter) {
-  if (for_line <= 0 || interpreter.program.empty()) return FLOW_CONTINUE;
-  const std::size_t at = interpreter.program.image_index(for_line);
-  if (at == NO_LINE) return FLOW_CONTINUE;
-  std::vector<RunLine>& image = interpreter.program.image();
-  RunLine& from = image[at];
-  // The answer depends only on the program, which cannot change during a run.
-  if (from.loop_exit_letter == letter) return from.loop_exit;
-  int32_t exit = FLOW_CONTINUE;
-  for (std::size_t i = at; i < image.size(); ++i) {
-    if (is_next_of(*image[i].statement, letter)) {
-      exit = image[i].following;
-      break;
-    }
+  if (for_line <= 0) return FLOW_CONTINUE;
+  const auto& lines = interpreter.program.lines();
+  auto it = lines.find(for_line);
+  if (it == lines.end()) return FLOW_CONTINUE;
+  for (; it != lines.end(); ++it) {
+    if (!is_next_of(*it->second, letter)) continue;
+    ++it;
+    return it == lines.end() ? FLOW_CONTINUE : it->first;
   }
-  from.loop_exit_letter = letter;
-  from.loop_exit = exit;
-  return exit;
+  return FLOW_CONTINUE;
 }
 
 // for -> FOR variable "=" expression TO expression [STEP expression]
@@ -93,22 +85,10 @@ int32_t for_execute(const ForStatement& statement, Interpreter& interpreter, int
 }
 
 int32_t next_execute(const NextStatement& statement, Interpreter& interpreter, int32_t following) {
-  const std::size_t slot = statement.variable.slot;
-  const ForRecord& record = interpreter.loops[slot];
-  Value& variable = interpreter.eval.variables[slot];
+  ForRecord& record = for_record_get(interpreter, statement.variable.letter);
   if (record.empty()) return FLOW_CONTINUE;  // no FOR on this slot since the last reset
-  if (variable && variable->is_integer() && record.step->is_integer() && record.limit->is_integer()) {
-    // All integers: the loop test in 32-bit wrapping arithmetic, where
-    // (d * sign) <= 0 read as a real is the same as read as an integer.
-    const int32_t step = record.step->integer();
-    const uint32_t value = variable->payload + record.step->payload;
-    variable = number_from_int(static_cast<int32_t>(value));
-    const uint32_t d = value - record.limit->payload;
-    const uint32_t p = step >= 0 ? d : 0u - d;
-    return static_cast<int32_t>(p) <= 0 ? record.line : following;
-  }
-  const Value value = number_add(variable, record.step);
-  variable = value;
+  const Value value = number_add(variable_get(interpreter.eval, statement.variable.letter), value_of(record.step));
+  variable_set(interpreter.eval, statement.variable.letter, value);
   return loop_test(record, value) ? record.line : following;
 }
 
@@ -122,6 +102,35 @@ void for_list(const ForStatement& statement, std::FILE* out) {
   if (!statement.step) return;
   std::fputs(" STEP ", out);
   expression_list(*statement.step, out);
+}
+
+}  // namespace ombrix
+
+namespace ombrix {
+
+// FOR_LIMITS writes the record's limit and step, the start goes into the
+// variable as LET would put it there, and FOR_TEST writes the body line and
+// tests: the order in which the statement evaluates and records.
+void for_compile(const ForStatement& statement, Compiler& compiler) {
+  Code& code = compiler.code();
+  const uint32_t slot = statement.variable.slot;
+  const uint32_t limit = expression_compile(*statement.limit, code, ExpressionUse::exact);
+  const uint32_t step = statement.step ? expression_compile(*statement.step, code, ExpressionUse::exact)
+                                       : code.constant(number_from_int(1));
+  const uint32_t limits = code.emit({Op::FOR_LIMITS, static_cast<uint8_t>(slot), 0, limit, step});
+  expression_compile_into(*statement.start, code, slot);
+  const uint32_t test =
+      code.emit({Op::FOR_TEST, static_cast<uint8_t>(slot), 0, static_cast<uint32_t>(compiler.following)});
+  compiler.loop_exit(test, statement.variable.letter);
+  code.instructions[limits].a = code.pc();
+}
+
+// The loop's exit is a jump (where a halt is looked for) unless NEXT is on
+// the last line, where its flow code is -1. The cached line starts as 0,
+// which no line has: a jump there lands on the EXIT (program_compile
+// fills in its pc).
+void next_compile(const NextStatement& statement, Compiler& compiler) {
+  compiler.code().emit({Op::NEXT, statement.variable.slot, 0, 0, compiler.following != FLOW_CONTINUE});
 }
 
 }  // namespace ombrix

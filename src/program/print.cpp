@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "program/compile.hpp"
+
 namespace ombrix {
 
 std::unique_ptr<StringLiteral> string_parse(Scanner& scanner) {
@@ -51,6 +53,19 @@ void print_execute(const PrintStatement& statement, EvalState& state) {
     }
   }
   std::fputc('\n', stdout);
+}
+
+// Each item is evaluated and written before the next one is evaluated.
+void print_compile(const PrintStatement& statement, Compiler& compiler) {
+  Code& code = compiler.code();
+  for (const PrintItem& item : statement.items) {
+    if (item.expression) {
+      code.emit({Op::PRINT, 0, expression_compile(*item.expression, code, ExpressionUse::exact)});
+    } else {
+      code.emit({Op::PRINT_TEXT, 0, compiler.text(item.string->text)});
+    }
+  }
+  code.emit({Op::PRINT_END});
 }
 
 void print_list(const PrintStatement& statement, std::FILE* out) {

@@ -14,4 +14,7 @@ std::unique_ptr<Statement> print_parse(Scanner& scanner);
 void print_execute(const PrintStatement& statement, EvalState& state);
 void print_list(const PrintStatement& statement, std::FILE* out);
 
+class Compiler;
+void print_compile(const PrintStatement& statement, Compiler& compiler);
+
 }  // namespace ombrix

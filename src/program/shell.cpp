@@ -27,6 +27,7 @@ int32_t shell_run(const char* command) {
 
 }  // namespace ombrix
 
+#include "program/compile.hpp"
 #include "program/print.hpp"
 
 namespace ombrix {
@@ -35,6 +36,10 @@ std::unique_ptr<Statement> shell_parse(Scanner& scanner) {
   std::unique_ptr<StringLiteral> command = string_parse(scanner);
   if (!command) return nullptr;
   return std::make_unique<Statement>(Statement{ShellStatement{std::move(*command)}});
+}
+
+void shell_compile(const ShellStatement& statement, Compiler& compiler) {
+  compiler.code().emit({Op::SHELL, 0, compiler.text(statement.command.text)});
 }
 
 void shell_list(const ShellStatement& statement, std::FILE* out) {

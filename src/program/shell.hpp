@@ -20,4 +20,7 @@ int32_t shell_run(const char* command);
 std::unique_ptr<Statement> shell_parse(Scanner& scanner);
 void shell_list(const ShellStatement& statement, std::FILE* out);
 
+class Compiler;
+void shell_compile(const ShellStatement& statement, Compiler& compiler);
+
 }  // namespace ombrix

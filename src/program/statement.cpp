@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "expr/builtins.hpp"
+#include "program/compile.hpp"
 #include "program/flow.hpp"
 #include "program/input.hpp"
 #include "program/interpreter.hpp"
@@ -119,8 +120,9 @@ constexpr std::size_t index_of = position_of<Kind>();
 
 }  // namespace
 
-// A switch over the kinds rather than std::visit: this runs once per
-// executed statement, and the switch compiles to one indirect jump.
+// The tree walk: direct statements, traced runs, and the reference that the
+// compiled program is tested against. A switch over the kinds rather than
+// std::visit, which compiles to one indirect jump.
 int32_t statement_execute(const Statement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
   switch (statement.body.index()) {
     case index_of<PrintStatement>:
@@ -131,7 +133,7 @@ int32_t statement_execute(const Statement& statement, Interpreter& interpreter, 
     case index_of<InputStatement>: return input_execute(body_as<InputStatement>(statement), interpreter);
     case index_of<LetStatement>: {
       const LetStatement& let = body_as<LetStatement>(statement);
-      expression_eval_into(*let.value, interpreter.eval, interpreter.eval.variables[let.variable.slot]);
+      variable_set(interpreter.eval, let.variable.letter, expression_eval(*let.value, interpreter.eval));
       return FLOW_CONTINUE;
     }
     case index_of<GosubStatement>: return gosub_execute(body_as<GosubStatement>(statement), interpreter, following);
@@ -153,6 +155,30 @@ int32_t statement_execute(const Statement& statement, Interpreter& interpreter, 
     case index_of<NextStatement>: return next_execute(body_as<NextStatement>(statement), interpreter, following);
     default: return FLOW_CONTINUE;
   }
+}
+
+void statement_compile(const Statement& statement, Compiler& compiler) {
+  Code& code = compiler.code();
+  std::visit(Overloaded{
+                 [&](const PrintStatement& s) { print_compile(s, compiler); },
+                 [&](const IfStatement& s) { if_compile(s, compiler); },
+                 [&](const GotoStatement& s) { goto_compile(s, compiler); },
+                 [&](const InputStatement& s) { input_compile(s, compiler); },
+                 // The expression's last instruction writes the variable itself.
+                 [&](const LetStatement& s) { expression_compile_into(*s.value, code, s.variable.slot); },
+                 [&](const GosubStatement& s) { gosub_compile(s, compiler); },
+                 [&](const ReturnStatement&) { code.emit({Op::RETURN}); },
+                 [&](const EndStatement&) { code.emit({Op::END}); },
+                 [&](const RemStatement&) {},
+                 [&](const RandomizeStatement&) { code.emit({Op::RANDOMIZE}); },
+                 [&](const StopStatement&) { code.emit({Op::STOP}); },
+                 [&](const ClsStatement&) { code.emit({Op::CLS}); },
+                 [&](const ShellStatement& s) { shell_compile(s, compiler); },
+                 [&](const BeepStatement&) { code.emit({Op::BEEP}); },
+                 [&](const ForStatement& s) { for_compile(s, compiler); },
+                 [&](const NextStatement& s) { next_compile(s, compiler); },
+             },
+             statement.body);
 }
 
 void statement_list(const Statement& statement, std::FILE* out) {

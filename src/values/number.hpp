@@ -12,7 +12,11 @@
 
 namespace ombrix {
 
-enum NumberTag : int32_t { NUMBER_INTEGER = 0, NUMBER_REAL = 1 };
+// NUMBER_ABSENT marks the absent value where it must fit in the same word
+// as a Number: in a variable slot and in the cells of compiled code, where
+// one compare of the tag then tells an integer from anything else. No
+// operation on Numbers below ever receives it.
+enum NumberTag : int32_t { NUMBER_INTEGER = 0, NUMBER_REAL = 1, NUMBER_ABSENT = 2 };
 
 struct Number {
   NumberTag tag;
@@ -37,6 +41,12 @@ inline Number number_make(NumberTag tag, uint32_t payload) {
 }
 inline Number number_from_int(int32_t value) { return number_make(NUMBER_INTEGER, static_cast<uint32_t>(value)); }
 inline Number number_from_float(float value) { return number_make(NUMBER_REAL, std::bit_cast<uint32_t>(value)); }
+
+// The absent value in one word, and the conversions between the two forms.
+inline constexpr Number ABSENT_NUMBER{NUMBER_ABSENT, 0};
+inline bool is_absent(Number n) { return n.tag == NUMBER_ABSENT; }
+inline Value value_of(Number n) { return is_absent(n) ? Value() : Value(n); }
+inline Number number_or_absent(Value v) { return v ? *v : ABSENT_NUMBER; }
 
 // The text of a TOK_NUMBER token: plain digits are an integer, anything else
 // a real.

@@ -1,8 +1,8 @@
-// The run image must always be the stored lines in order: the same numbers,
-// each line's following number, the same statements. Lines appended in
-// order join the image directly until a run has used it; every other change
-// rebuilds it. Random edit sequences check that both paths agree with the
-// tree, and that a run's cached answers never outlive a change.
+// The compiled program must always be made from the stored lines as they
+// are now: the same numbers in the same order, each found where its code
+// starts. Random edit sequences check it after inserts, replacements,
+// deletions, RENUM and CLEAR, and that nothing a run cached outlives a
+// change.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,54 +17,51 @@ namespace ombrix {
 namespace {
 
 std::unique_ptr<Statement> rem_statement() { return std::make_unique<Statement>(Statement{RemStatement{"REM"}}); }
+std::unique_ptr<Statement> end_statement() { return std::make_unique<Statement>(Statement{EndStatement{}}); }
 
-// One image line as text: its number, the following number, its statement.
-std::string describe_line(int32_t number, int32_t following, const Statement* statement) {
-  return std::to_string(number) + ">" + std::to_string(following) + "@" +
-         std::to_string(reinterpret_cast<std::uintptr_t>(statement)) + " ";
+std::string expected_lines(const Program& program) {
+  std::string text;
+  for (const auto& [number, statement] : program.lines()) text += std::to_string(number) + " ";
+  return text;
 }
 
-// What the image must hold, read from the tree.
-std::string expected_image(const Program& program) {
+std::string compiled_lines(Program& program) {
   std::string text;
-  auto it = program.lines().begin();
-  while (it != program.lines().end()) {
-    const int32_t number = it->first;
-    const Statement* statement = it->second.get();
-    ++it;
-    text += describe_line(number, it == program.lines().end() ? -1 : it->first, statement);
+  const CompiledProgram& compiled = program.compiled();
+  for (const LineStart& line : compiled.lines) {
+    // Every line is found where its code starts.
+    if (compiled.pc_of_line(line.number) != line.pc) return "line " + std::to_string(line.number) + " not found";
+    text += std::to_string(line.number) + " ";
   }
   return text;
 }
 
-std::string actual_image(Program& program) {
-  std::string text;
-  for (const RunLine& line : program.image()) text += describe_line(line.number, line.following, line.statement);
-  return text;
+TEST(ProgramImage, EachLineStartsWhereItsCodeDoes) {
+  Program program;
+  for (int32_t number = 10; number <= 50; number += 10) program.insert(number, end_statement());
+  program.insert(0, end_statement());   // not stored
+  program.insert(-5, end_statement());  // not stored
+  program.insert(25, rem_statement());  // compiles to nothing
+  const CompiledProgram& compiled = program.compiled();
+  EXPECT_EQ(compiled_lines(program), "10 20 25 30 40 50 ");
+  EXPECT_EQ(compiled.pc_of_line(30), 2u);
+  EXPECT_EQ(compiled.pc_of_line(25), 2u);
+  EXPECT_EQ(compiled.line_at(2), 30);
+  EXPECT_EQ(compiled.pc_of_line(35), compiled.exit_pc);
+  EXPECT_EQ(compiled.code.instructions[compiled.exit_pc].op, Op::EXIT);
 }
 
-TEST(ProgramImage, AppendedLinesFormTheImageWithoutARebuild) {
+TEST(ProgramImage, AChangeDropsWhatARunCached) {
   Program program;
-  for (int32_t number = 10; number <= 50; number += 10) program.insert(number, rem_statement());
-  program.insert(0, rem_statement());   // not stored
-  program.insert(-5, rem_statement());  // not stored
-  EXPECT_EQ(actual_image(program), expected_image(program));
-  EXPECT_EQ(program.image().size(), 5u);
-  EXPECT_EQ(program.image_index(30), 2u);
-  EXPECT_EQ(program.image_index(35), NO_LINE);
-}
-
-TEST(ProgramImage, ALineAppendedAfterARunDropsTheRunsCachedAnswers) {
-  Program program;
-  program.insert(10, rem_statement());
-  RunLine& first = program.image()[0];
-  first.cached_jump = 20;  // as a run leaves them
-  first.loop_exit_letter = 'I';
-  program.insert(20, rem_statement());
-  ASSERT_EQ(program.image().size(), 2u);
-  EXPECT_EQ(program.image()[0].following, 20);
-  EXPECT_EQ(program.image()[0].cached_jump, FLOW_CONTINUE);
-  EXPECT_EQ(program.image()[0].loop_exit_letter, 0);
+  program.insert(10, std::make_unique<Statement>(Statement{ReturnStatement{}}));
+  Instruction& cached = program.compiled().code.instructions[0];
+  cached.a = 20;  // as a run leaves a RETURN's cache
+  cached.b = 7;
+  program.insert(20, end_statement());
+  const CompiledProgram& compiled = program.compiled();
+  ASSERT_EQ(compiled.lines.size(), 2u);
+  EXPECT_EQ(compiled.code.instructions[0].a, 0u);
+  EXPECT_EQ(compiled.code.instructions[0].b, compiled.exit_pc);
 }
 
 TEST(ProgramImage, AgreesWithTheStoredLinesAfterRandomEdits) {
@@ -76,9 +73,9 @@ TEST(ProgramImage, AgreesWithTheStoredLinesAfterRandomEdits) {
       const uint32_t choice = random() % 100;
       if (choice < 55) {
         next_in_order += 1 + static_cast<int32_t>(random() % 3);
-        program.insert(next_in_order, rem_statement());  // appended in order
+        program.insert(next_in_order, random() % 2 == 0 ? rem_statement() : end_statement());  // appended in order
       } else if (choice < 75) {
-        program.insert(static_cast<int32_t>(random() % 60) - 2, rem_statement());  // anywhere, or replaced
+        program.insert(static_cast<int32_t>(random() % 60) - 2, end_statement());  // anywhere, or replaced
       } else if (choice < 85) {
         program.erase(static_cast<int32_t>(random() % 60));
       } else if (choice < 87) {
@@ -88,11 +85,11 @@ TEST(ProgramImage, AgreesWithTheStoredLinesAfterRandomEdits) {
         program.clear();
         next_in_order = 1;
       } else {
-        // A run takes the image; compare it with the tree.
-        ASSERT_EQ(actual_image(program), expected_image(program)) << "seed " << seed << " step " << step;
+        // A run compiles the program; compare it with the stored lines.
+        ASSERT_EQ(compiled_lines(program), expected_lines(program)) << "seed " << seed << " step " << step;
       }
     }
-    ASSERT_EQ(actual_image(program), expected_image(program)) << "seed " << seed;
+    ASSERT_EQ(compiled_lines(program), expected_lines(program)) << "seed " << seed;
   }
 }
 

@@ -110,7 +110,7 @@ RunResult run(const GeneratedProgram& program, bool renumber, std::string* warni
   if (renumber) *warnings = testing::capture_stream(stderr, [&] { interpret_line(interpreter, "RENUM"); });
   RunResult result;
   result.output = testing::capture_stdout([&] { interpret_line(interpreter, "RUN"); });
-  result.variables.assign(interpreter.eval.variables.begin(), interpreter.eval.variables.end());
+  for (char letter = 'A'; letter <= 'Z'; ++letter) result.variables.push_back(variable_get(interpreter.eval, letter));
   return result;
 }
 

@@ -1,0 +1,345 @@
+#include "program/run.hpp"
+
+#include <cstdio>
+#include <iterator>
+
+#include "expr/builtins.hpp"
+#include "program/flow.hpp"
+#include "program/input.hpp"
+#include "program/loop.hpp"
+
+namespace ombrix {
+
+namespace {
+
+// Reports why the run stops at `line` and clears the reason. The program,
+// the variables and the loop records stay as they are; only a return stack
+// that overflowed is emptied, since nothing could return through it all.
+void run_halted(Interpreter& interpreter, int32_t line) {
+  switch (interpreter.halt) {
+    case HALT_INTERRUPT: std::fprintf(stderr, "ERROR: BREAK IN LINE %d\n", line); break;
+    case HALT_RETURN_STACK_FULL:
+      std::fprintf(stderr, "ERROR: TOO MANY NESTED GOSUBS IN LINE %d\n", line);
+      interpreter.return_stack.clear();
+      interpreter.return_stack.shrink_to_fit();
+      break;
+    default: break;
+  }
+  interpreter.halt = HALT_NONE;
+}
+
+Number lone_if(const Instruction& in, Number n) { return (in.mode & LONE) != 0 ? lone_value(n) : n; }
+
+// Two integers whose quotient and remainder have 32 bits: the divisor is
+// neither 0 nor -1 (which would overflow on -2^31).
+bool divisible_integers(Number x, Number y) { return (x.tag | y.tag) == NUMBER_INTEGER && y.payload + 1u > 1u; }
+
+template <Op op>
+bool passes(const Instruction& in, const Number* cells) {
+  return cells_compare(op, cells[in.b], cells[in.c]);
+}
+
+// The compiled run. Each instruction is one case; where an operation has a
+// common case (two integer operands, all-integer loops), it is tested
+// first and done inline, and everything else goes through the same
+// arithmetic as the tree walk, with the same bits.
+void run_compiled(Interpreter& interpreter) {
+  CompiledProgram& program = interpreter.program.compiled();
+  EvalState& eval = interpreter.eval;
+  // The constants go into their cells after the variables.
+  eval.cells.resize(FIRST_PROGRAM_CELL);
+  eval.cells.insert(eval.cells.end(), program.code.cells.begin(), program.code.cells.end());
+  Instruction* const code = program.code.instructions.data();
+  Number* const cells = eval.cells.data();
+  ForRecord* const loops = interpreter.loops.data();
+  uint64_t jumps_left = interpreter.jump_budget != 0 ? interpreter.jump_budget : UINT64_MAX;
+  Instruction* ip = code;
+
+  // Every jump and every END looks for a halt: an endless run passes a
+  // jump again and again, so a halt is seen in time, and the straight
+  // stretches between jumps pay nothing for it.
+  const auto halted = [&] {
+    if (interpreter.halt == HALT_NONE) return false;
+    run_halted(interpreter, program.line_at(static_cast<uint32_t>(ip - code)));
+    return true;
+  };
+  // Jumps to the instruction; false when the run ends instead.
+  const auto jump = [&](uint32_t target) {
+    if (halted() || --jumps_left == 0) return false;
+    ip = code + target;
+    return true;
+  };
+  // A flow code known only at run time: -1 goes on, -2 ends, any other
+  // value is the number of the line to jump to.
+  const auto follow = [&](int32_t flow) {
+    if (flow == FLOW_CONTINUE) {
+      ++ip;
+      return true;
+    }
+    if (flow == FLOW_END) {
+      halted();
+      return false;
+    }
+    return jump(program.pc_of_line(flow));
+  };
+  // The same for RETURN and NEXT, which mostly go back to the line they
+  // went to last time: they keep that line (field a) and its pc (field b).
+  const auto follow_cached = [&](Instruction& in, int32_t line) {
+    if (line == static_cast<int32_t>(in.a)) return jump(in.b);
+    if (line == FLOW_CONTINUE || line == FLOW_END) return follow(line);
+    in.a = static_cast<uint32_t>(line);
+    in.b = program.pc_of_line(line);
+    return jump(in.b);
+  };
+
+  for (;;) {
+    Instruction& in = *ip;
+    switch (in.op) {
+      case Op::MOVE: cells[in.a] = lone_value(cells[in.b]); break;
+      case Op::NEGATE: cells[in.a] = lone_if(in, cell_negate(cells[in.b])); break;
+      case Op::ADD: {
+        const Number x = cells[in.b];
+        const Number y = cells[in.c];
+        cells[in.a] = (x.tag | y.tag) == NUMBER_INTEGER ? number_from_int(static_cast<int32_t>(x.payload + y.payload))
+                                                        : lone_if(in, cell_add(x, y));
+        break;
+      }
+      case Op::SUBTRACT: {
+        const Number x = cells[in.b];
+        const Number y = cells[in.c];
+        cells[in.a] = (x.tag | y.tag) == NUMBER_INTEGER ? number_from_int(static_cast<int32_t>(x.payload - y.payload))
+                                                        : lone_if(in, cell_subtract(x, y));
+        break;
+      }
+      case Op::MULTIPLY: {
+        const Number x = cells[in.b];
+        const Number y = cells[in.c];
+        cells[in.a] = (x.tag | y.tag) == NUMBER_INTEGER ? number_from_int(static_cast<int32_t>(x.payload * y.payload))
+                                                        : lone_if(in, cell_multiply(x, y));
+        break;
+      }
+      case Op::DIVIDE: {
+        const Number x = cells[in.b];
+        const Number y = cells[in.c];
+        cells[in.a] =
+            divisible_integers(x, y) ? number_from_int(x.integer() / y.integer()) : lone_if(in, cell_divide(x, y));
+        break;
+      }
+      case Op::INT_DIVIDE: {
+        const Number x = cells[in.b];
+        const Number y = cells[in.c];
+        cells[in.a] =
+            divisible_integers(x, y) ? number_from_int(x.integer() / y.integer()) : lone_if(in, cell_int_divide(x, y));
+        break;
+      }
+      case Op::MODULO: {
+        const Number x = cells[in.b];
+        const Number y = cells[in.c];
+        cells[in.a] =
+            divisible_integers(x, y) ? number_from_int(x.integer() % y.integer()) : lone_if(in, cell_modulo(x, y));
+        break;
+      }
+      case Op::POWER: cells[in.a] = lone_if(in, cell_power(cells[in.b], cells[in.c])); break;
+      case Op::CALL: cells[in.a] = lone_if(in, cell_call(static_cast<uint8_t>(in.c), cells[in.b])); break;
+      case Op::RND: cells[in.a] = number_from_float(random_next(eval)); break;
+      case Op::TIME: cells[in.a] = number_from_int(time_of_day(eval)); break;
+      case Op::PRINT: number_print(value_of(cells[in.a])); break;
+      case Op::PRINT_TEXT: std::fputs(program.texts[in.a], stdout); break;
+      case Op::PRINT_END: std::fputc('\n', stdout); break;
+      case Op::JUMP:
+        if (!jump(in.a)) return;
+        continue;
+      case Op::GOTO: {
+        const Number target = cells[in.a];
+        if (is_absent(target)) break;  // an absent target jumps nowhere
+        if (!follow(number_to_int(target))) return;
+        continue;
+      }
+      case Op::GOSUB: {
+        const auto following = static_cast<int32_t>(in.b);
+        if (following > 0 && !return_push(interpreter, following)) {
+          halted();
+          return;
+        }
+        if (!jump(in.a)) return;
+        continue;
+      }
+      case Op::GOSUB_TO: {
+        const Number target = cells[in.a];
+        if (is_absent(target)) break;
+        const auto following = static_cast<int32_t>(in.b);
+        if (following > 0 && !return_push(interpreter, following)) {
+          halted();
+          return;
+        }
+        if (!follow(number_to_int(target))) return;
+        continue;
+      }
+      case Op::RETURN: {
+        const int32_t line = return_pop(interpreter);
+        if (line < 0) break;  // the empty stack: go on after the RETURN
+        if (!follow_cached(in, line)) return;
+        continue;
+      }
+      case Op::IF_LE:
+        if (passes<Op::IF_LE>(in, cells)) break;
+        ip = code + in.a;
+        continue;
+      case Op::IF_NE:
+        if (passes<Op::IF_NE>(in, cells)) break;
+        ip = code + in.a;
+        continue;
+      case Op::IF_LT:
+        if (passes<Op::IF_LT>(in, cells)) break;
+        ip = code + in.a;
+        continue;
+      case Op::IF_GE:
+        if (passes<Op::IF_GE>(in, cells)) break;
+        ip = code + in.a;
+        continue;
+      case Op::IF_GT:
+        if (passes<Op::IF_GT>(in, cells)) break;
+        ip = code + in.a;
+        continue;
+      case Op::IF_EQ:
+        if (passes<Op::IF_EQ>(in, cells)) break;
+        ip = code + in.a;
+        continue;
+      case Op::JUMP_LE:
+        if (!passes<Op::JUMP_LE>(in, cells)) break;
+        if (!jump(in.a)) return;
+        continue;
+      case Op::JUMP_NE:
+        if (!passes<Op::JUMP_NE>(in, cells)) break;
+        if (!jump(in.a)) return;
+        continue;
+      case Op::JUMP_LT:
+        if (!passes<Op::JUMP_LT>(in, cells)) break;
+        if (!jump(in.a)) return;
+        continue;
+      case Op::JUMP_GE:
+        if (!passes<Op::JUMP_GE>(in, cells)) break;
+        if (!jump(in.a)) return;
+        continue;
+      case Op::JUMP_GT:
+        if (!passes<Op::JUMP_GT>(in, cells)) break;
+        if (!jump(in.a)) return;
+        continue;
+      case Op::JUMP_EQ:
+        if (!passes<Op::JUMP_EQ>(in, cells)) break;
+        if (!jump(in.a)) return;
+        continue;
+      case Op::FOR_LIMITS: {
+        const Number limit = cells[in.b];
+        const Number step = cells[in.c];
+        if (is_absent(limit) || is_absent(step)) {  // nothing recorded, nothing assigned
+          ip = code + in.a;
+          continue;
+        }
+        loops[in.mode].limit = limit;
+        loops[in.mode].step = step;
+        break;
+      }
+      case Op::FOR_TEST: {
+        ForRecord& record = loops[in.mode];
+        record.line = static_cast<int32_t>(in.b);
+        if (loop_test_cells(record, cells[in.mode])) break;
+        if (in.c == 0) {
+          ip = code + in.a;
+          continue;
+        }
+        if (!jump(in.a)) return;
+        continue;
+      }
+      case Op::NEXT: {
+        ForRecord& record = loops[in.mode];
+        if (record.empty()) break;  // no FOR on this slot since the last reset
+        Number& variable = cells[in.mode];
+        bool passed;
+        if ((variable.tag | record.limit.tag | record.step.tag) == NUMBER_INTEGER) {
+          // A counted loop over integers, the common case: the step and
+          // the test inline, in 32-bit wrapping arithmetic.
+          const uint32_t value = variable.payload + record.step.payload;
+          variable = number_from_int(static_cast<int32_t>(value));
+          const uint32_t d = value - record.limit.payload;
+          passed = static_cast<int32_t>(record.step.integer() >= 0 ? d : 0u - d) <= 0;
+        } else {
+          variable = cell_add(variable, record.step);
+          passed = loop_test(record, value_of(variable));
+        }
+        if (passed) {
+          if (!follow_cached(in, record.line)) return;
+          continue;
+        }
+        if (in.c == 0) break;
+        if (!jump(static_cast<uint32_t>(&in - code) + 1)) return;
+        continue;
+      }
+      case Op::END: halted(); return;
+      case Op::STOP: interpreter.stop = true; break;  // ends the reading of input lines, not the run
+      case Op::CLS: std::fputs("\033[2J\n\033[H\n", stdout); break;
+      case Op::BEEP: std::fputc('\a', stdout); break;
+      case Op::RANDOMIZE: random_randomize(eval); break;
+      case Op::SHELL:
+        interpreter.shell_runner(program.texts[in.a]);
+        // Ctrl-C stops the command and, with it, the run.
+        if (interpreter.halt != HALT_NONE) {
+          halted();
+          return;
+        }
+        break;
+      case Op::INPUT:
+        if (input_execute(*program.inputs[in.a], interpreter) == FLOW_END) {
+          halted();
+          return;
+        }
+        break;
+      case Op::BAD_RELOP:
+        relop_test(RelationalOperator{static_cast<int32_t>(in.a)}, value_of(cells[in.b]), value_of(cells[in.c]));
+        break;
+      case Op::EXIT: return;
+    }
+    ++ip;
+  }
+}
+
+}  // namespace
+
+void program_run(Interpreter& interpreter) {
+  // A Ctrl-C that came before this run belongs to whatever was running then.
+  interpreter.halt = HALT_NONE;
+  if (interpreter.trace) {
+    program_walk(interpreter);
+    return;
+  }
+  run_compiled(interpreter);
+}
+
+void program_walk(Interpreter& interpreter) {
+  const auto& lines = interpreter.program.lines();
+  uint64_t jumps_left = interpreter.jump_budget;
+  auto at = lines.begin();
+  while (at != lines.end()) {
+    const auto& [number, statement] = *at;
+    if (interpreter.trace) {
+      std::fputs("TR> ", stdout);
+      line_print(number, *statement, stdout);
+    }
+    const auto next = std::next(at);
+    const int32_t following = next == lines.end() ? FLOW_CONTINUE : next->first;
+    const int32_t flow = statement_execute(*statement, interpreter, number, following);
+    if (flow == FLOW_CONTINUE) {
+      at = next;
+      continue;
+    }
+    if (interpreter.halt != HALT_NONE) {
+      run_halted(interpreter, number);
+      return;
+    }
+    if (flow == FLOW_END) return;
+    if (interpreter.jump_budget != 0 && --jumps_left == 0) return;
+    at = lines.find(flow);  // no such line: the run ends silently
+  }
+}
+
+}  // namespace ombrix

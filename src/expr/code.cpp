@@ -7,7 +7,6 @@
 
 namespace ombrix {
 
-Number cell_divide(Number x, Number y) { return both_present(x, y) ? number_div(x, y) : ABSENT_NUMBER; }
 Number cell_int_divide(Number x, Number y) { return both_present(x, y) ? number_idiv(x, y) : ABSENT_NUMBER; }
 Number cell_modulo(Number x, Number y) { return both_present(x, y) ? number_mod(x, y) : ABSENT_NUMBER; }
 Number cell_power(Number x, Number y) { return both_present(x, y) ? number_pow(x, y) : ABSENT_NUMBER; }

@@ -55,6 +55,7 @@
 // line number landed.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -160,6 +161,17 @@ class Code {
   std::size_t temporaries_in_use_ = 0;
 };
 
+// A cell as one 64-bit word: the tag in the low half, the payload in the
+// high half (number_make builds it so). For two integers, whose tags are
+// both 0, integer +, - and * on the words give the result's word directly:
+// no carry crosses from the low halves, and the high halves wrap at 32
+// bits as the language's integers do.
+static_assert(std::endian::native == std::endian::little, "a Number's tag is the low half of its word");
+inline uint64_t word_of(Number n) { return std::bit_cast<uint64_t>(n); }
+inline Number number_of_word(uint64_t word) { return std::bit_cast<Number>(word); }
+inline bool both_integer_words(uint64_t x, uint64_t y) { return static_cast<uint32_t>(x | y) == NUMBER_INTEGER; }
+inline int32_t word_integer(uint64_t word) { return static_cast<int32_t>(word >> 32); }
+
 // The value a lone term's expression gives: the term's value + integer 0,
 // which changes nothing but a real -0.
 inline Number lone_value(Number n) {
@@ -185,7 +197,7 @@ inline Number cell_add(Number x, Number y) { return both_present(x, y) ? number_
 // -2^31 even when x is real.
 inline Number cell_subtract(Number x, Number y) { return cell_add(x, cell_negate(y)); }
 inline Number cell_multiply(Number x, Number y) { return both_present(x, y) ? number_mul(x, y) : ABSENT_NUMBER; }
-Number cell_divide(Number x, Number y);
+inline Number cell_divide(Number x, Number y) { return both_present(x, y) ? number_div(x, y) : ABSENT_NUMBER; }
 Number cell_int_divide(Number x, Number y);
 Number cell_modulo(Number x, Number y);
 Number cell_power(Number x, Number y);

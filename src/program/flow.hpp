@@ -59,19 +59,12 @@ void gosub_compile(const GosubStatement& statement, Compiler& compiler);
 inline bool cells_compare(Op op, Number left, Number right) {
   const float l = cell_real(left);
   const float r = cell_real(right);
-  switch (op) {
-    case Op::IF_LE:
-    case Op::JUMP_LE: return l <= r;
-    case Op::IF_LT:
-    case Op::JUMP_LT: return l < r;
-    case Op::IF_GE:
-    case Op::JUMP_GE: return l >= r;
-    case Op::IF_GT:
-    case Op::JUMP_GT: return l > r;
-    case Op::IF_EQ:
-    case Op::JUMP_EQ: return l == r;
-    default: return l != r;  // "<>" and "><": true when either side is NaN
-  }
+  if (op == Op::IF_LE || op == Op::JUMP_LE) return l <= r;
+  if (op == Op::IF_LT || op == Op::JUMP_LT) return l < r;
+  if (op == Op::IF_GE || op == Op::JUMP_GE) return l >= r;
+  if (op == Op::IF_GT || op == Op::JUMP_GT) return l > r;
+  if (op == Op::IF_EQ || op == Op::JUMP_EQ) return l == r;
+  return l != r;  // "<>" and "><": true when either side is NaN
 }
 
 }  // namespace ombrix

@@ -28,11 +28,20 @@ void run_halted(Interpreter& interpreter, int32_t line) {
   interpreter.halt = HALT_NONE;
 }
 
+// The run stops at the instruction, a jump or an END: a halt that came is
+// reported there. Out of line, as the rare path.
+[[gnu::noinline]] void stop_at(Interpreter& interpreter, const CompiledProgram& program, const Instruction* at) {
+  if (interpreter.halt == HALT_NONE) return;
+  run_halted(interpreter, program.line_at(static_cast<uint32_t>(at - program.code.instructions.data())));
+}
+
 Number lone_if(const Instruction& in, Number n) { return (in.mode & LONE) != 0 ? lone_value(n) : n; }
 
 // Two integers whose quotient and remainder have 32 bits: the divisor is
 // neither 0 nor -1 (which would overflow on -2^31).
-bool divisible_integers(Number x, Number y) { return (x.tag | y.tag) == NUMBER_INTEGER && y.payload + 1u > 1u; }
+bool divisible_integers(uint64_t x, uint64_t y) {
+  return both_integer_words(x, y) && static_cast<uint32_t>(word_integer(y)) + 1u > 1u;
+}
 
 template <Op op>
 bool passes(const Instruction& in, const Number* cells) {
@@ -59,13 +68,12 @@ void run_compiled(Interpreter& interpreter) {
   // jump again and again, so a halt is seen in time, and the straight
   // stretches between jumps pay nothing for it.
   const auto halted = [&] {
-    if (interpreter.halt == HALT_NONE) return false;
-    run_halted(interpreter, program.line_at(static_cast<uint32_t>(ip - code)));
-    return true;
+    stop_at(interpreter, program, ip);
+    return false;
   };
   // Jumps to the instruction; false when the run ends instead.
   const auto jump = [&](uint32_t target) {
-    if (halted() || --jumps_left == 0) return false;
+    if (interpreter.halt != HALT_NONE || --jumps_left == 0) return halted();
     ip = code + target;
     return true;
   };
@@ -76,10 +84,7 @@ void run_compiled(Interpreter& interpreter) {
       ++ip;
       return true;
     }
-    if (flow == FLOW_END) {
-      halted();
-      return false;
-    }
+    if (flow == FLOW_END) return halted();
     return jump(program.pc_of_line(flow));
   };
   // The same for RETURN and NEXT, which mostly go back to the line they
@@ -97,46 +102,48 @@ void run_compiled(Interpreter& interpreter) {
     switch (in.op) {
       case Op::MOVE: cells[in.a] = lone_value(cells[in.b]); break;
       case Op::NEGATE: cells[in.a] = lone_if(in, cell_negate(cells[in.b])); break;
+      // Two integer operands, the common case, are done inline on the
+      // cells' words (see word_of).
       case Op::ADD: {
-        const Number x = cells[in.b];
-        const Number y = cells[in.c];
-        cells[in.a] = (x.tag | y.tag) == NUMBER_INTEGER ? number_from_int(static_cast<int32_t>(x.payload + y.payload))
-                                                        : lone_if(in, cell_add(x, y));
+        const uint64_t x = word_of(cells[in.b]);
+        const uint64_t y = word_of(cells[in.c]);
+        cells[in.a] = both_integer_words(x, y) ? number_of_word(x + y)
+                                               : lone_if(in, cell_add(number_of_word(x), number_of_word(y)));
         break;
       }
       case Op::SUBTRACT: {
-        const Number x = cells[in.b];
-        const Number y = cells[in.c];
-        cells[in.a] = (x.tag | y.tag) == NUMBER_INTEGER ? number_from_int(static_cast<int32_t>(x.payload - y.payload))
-                                                        : lone_if(in, cell_subtract(x, y));
+        const uint64_t x = word_of(cells[in.b]);
+        const uint64_t y = word_of(cells[in.c]);
+        cells[in.a] = both_integer_words(x, y) ? number_of_word(x - y)
+                                               : lone_if(in, cell_subtract(number_of_word(x), number_of_word(y)));
         break;
       }
       case Op::MULTIPLY: {
-        const Number x = cells[in.b];
-        const Number y = cells[in.c];
-        cells[in.a] = (x.tag | y.tag) == NUMBER_INTEGER ? number_from_int(static_cast<int32_t>(x.payload * y.payload))
-                                                        : lone_if(in, cell_multiply(x, y));
+        const uint64_t x = word_of(cells[in.b]);
+        const uint64_t y = word_of(cells[in.c]);
+        cells[in.a] = both_integer_words(x, y) ? number_of_word(x * (y >> 32))
+                                               : lone_if(in, cell_multiply(number_of_word(x), number_of_word(y)));
         break;
       }
       case Op::DIVIDE: {
-        const Number x = cells[in.b];
-        const Number y = cells[in.c];
-        cells[in.a] =
-            divisible_integers(x, y) ? number_from_int(x.integer() / y.integer()) : lone_if(in, cell_divide(x, y));
+        const uint64_t x = word_of(cells[in.b]);
+        const uint64_t y = word_of(cells[in.c]);
+        cells[in.a] = divisible_integers(x, y) ? number_from_int(word_integer(x) / word_integer(y))
+                                               : lone_if(in, cell_divide(number_of_word(x), number_of_word(y)));
         break;
       }
       case Op::INT_DIVIDE: {
-        const Number x = cells[in.b];
-        const Number y = cells[in.c];
-        cells[in.a] =
-            divisible_integers(x, y) ? number_from_int(x.integer() / y.integer()) : lone_if(in, cell_int_divide(x, y));
+        const uint64_t x = word_of(cells[in.b]);
+        const uint64_t y = word_of(cells[in.c]);
+        cells[in.a] = divisible_integers(x, y) ? number_from_int(word_integer(x) / word_integer(y))
+                                               : lone_if(in, cell_int_divide(number_of_word(x), number_of_word(y)));
         break;
       }
       case Op::MODULO: {
-        const Number x = cells[in.b];
-        const Number y = cells[in.c];
-        cells[in.a] =
-            divisible_integers(x, y) ? number_from_int(x.integer() % y.integer()) : lone_if(in, cell_modulo(x, y));
+        const uint64_t x = word_of(cells[in.b]);
+        const uint64_t y = word_of(cells[in.c]);
+        cells[in.a] = divisible_integers(x, y) ? number_from_int(word_integer(x) % word_integer(y))
+                                               : lone_if(in, cell_modulo(number_of_word(x), number_of_word(y)));
         break;
       }
       case Op::POWER: cells[in.a] = lone_if(in, cell_power(cells[in.b], cells[in.c])); break;
@@ -253,17 +260,21 @@ void run_compiled(Interpreter& interpreter) {
       }
       case Op::NEXT: {
         ForRecord& record = loops[in.mode];
-        if (record.empty()) break;  // no FOR on this slot since the last reset
         Number& variable = cells[in.mode];
+        const uint64_t value = word_of(variable);
+        const uint64_t step = word_of(record.step);
+        const uint64_t limit = word_of(record.limit);
         bool passed;
-        if ((variable.tag | record.limit.tag | record.step.tag) == NUMBER_INTEGER) {
-          // A counted loop over integers, the common case: the step and
-          // the test inline, in 32-bit wrapping arithmetic.
-          const uint32_t value = variable.payload + record.step.payload;
-          variable = number_from_int(static_cast<int32_t>(value));
-          const uint32_t d = value - record.limit.payload;
-          passed = static_cast<int32_t>(record.step.integer() >= 0 ? d : 0u - d) <= 0;
+        if (static_cast<uint32_t>(value | step | limit) == NUMBER_INTEGER) {
+          // A counted loop over integers, the common case, inline on the
+          // words: the payloads wrap at 32 bits, and with the low halves 0,
+          // the sign of d * sign(step) as a 64-bit word is its payload's.
+          const uint64_t stepped = value + step;
+          variable = number_of_word(stepped);
+          const uint64_t d = stepped - limit;
+          passed = static_cast<int64_t>(static_cast<int64_t>(step) >= 0 ? d : 0 - d) <= 0;
         } else {
+          if (record.empty()) break;  // no FOR on this slot since the last reset
           variable = cell_add(variable, record.step);
           passed = loop_test(record, value_of(variable));
         }
@@ -298,6 +309,10 @@ void run_compiled(Interpreter& interpreter) {
         relop_test(RelationalOperator{static_cast<int32_t>(in.a)}, value_of(cells[in.b]), value_of(cells[in.c]));
         break;
       case Op::EXIT: return;
+      // Every instruction holds one of the Ops above, so the switch needs
+      // no range check; this file is compiled with -Wswitch-enum, which
+      // names an Op left without its case even so.
+      default: __builtin_unreachable();
     }
     ++ip;
   }

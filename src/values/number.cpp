@@ -51,18 +51,12 @@ Number narrow(double d) { return number_from_float(static_cast<float>(d)); }
 
 }  // namespace
 
-Number number_div(Number a, Number b) {
-  if (a.is_integer() && b.is_integer()) {
-    const int32_t x = a.integer();
-    const int32_t y = b.integer();
-    // No 32-bit quotient: divide as reals instead (an infinity, a NaN, or 2^31).
-    if (y == 0 || (x == INT32_LOWEST && y == -1))
-      return number_from_float(static_cast<float>(x) / static_cast<float>(y));
-    return number_from_int(x / y);
-  }
-  const float x = number_to_real(a);
-  const float y = number_to_real(b);
-  return number_from_float(real_result(x / y, x, y));
+Number number_div_integers(Number a, Number b) {
+  const int32_t x = a.integer();
+  const int32_t y = b.integer();
+  // No 32-bit quotient: divide as reals instead (an infinity, a NaN, or 2^31).
+  if (y == 0 || (x == INT32_LOWEST && y == -1)) return number_from_float(static_cast<float>(x) / static_cast<float>(y));
+  return number_from_int(x / y);
 }
 
 Number number_idiv(Number a, Number b) {

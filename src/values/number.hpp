@@ -73,8 +73,8 @@ inline float real_result(float result, float a, float b) {
 
 // The seven operations on two present numbers, by the mixed table: integer
 // +, - and * wrap in 32-bit two's complement (computed unsigned); any real
-// operand makes the operation single precision. +, - and * are inline: they
-// run on every loop step.
+// operand makes the operation single precision. +, - and * and a real
+// division are inline: they run on every loop step.
 inline Number number_add(Number a, Number b) {
   if (a.is_integer() && b.is_integer()) return number_from_int(static_cast<int32_t>(a.payload + b.payload));
   const float x = number_to_real(a);
@@ -93,7 +93,14 @@ inline Number number_mul(Number a, Number b) {
   const float y = number_to_real(b);
   return number_from_float(real_result(x * y, x, y));
 }
-Number number_div(Number a, Number b);
+// Integer division, where the quotient may not fit (by 0, or -2^31 by -1).
+Number number_div_integers(Number a, Number b);
+inline Number number_div(Number a, Number b) {
+  if (a.is_integer() && b.is_integer()) return number_div_integers(a, b);
+  const float x = number_to_real(a);
+  const float y = number_to_real(b);
+  return number_from_float(real_result(x / y, x, y));
+}
 Number number_idiv(Number a, Number b);
 Number number_mod(Number a, Number b);
 Number number_pow(Number a, Number b);

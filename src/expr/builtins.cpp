@@ -32,18 +32,21 @@ constexpr std::array<BuiltinForm, 13> builtin_forms{{
 }};
 
 // form -> KEYWORD | KEYWORD "(" expression ")"
-std::optional<Primary> form_parse(Scanner& scanner, const BuiltinForm& form) {
+bool form_parse(Scanner& scanner, NodeBuffer& nodes, const BuiltinForm& form) {
   scan_next(scanner);
   if (scanner.kind != form.kind) {
     scan_unget(scanner);
-    return std::nullopt;
+    return false;
   }
-  if (!form.takes_argument) return Primary{form.kind, BuiltinMarker{}};
-  if (!scan_expect(scanner, TOK_LPAREN)) return std::nullopt;  // the keyword stays consumed
-  std::unique_ptr<Expression> argument = expression_parse(scanner);
-  if (!argument) return std::nullopt;
-  if (!scan_expect(scanner, TOK_RPAREN)) return std::nullopt;
-  return Primary{form.kind, BuiltinCall{std::move(argument)}};
+  const auto token = static_cast<uint8_t>(form.kind);
+  if (!form.takes_argument) {
+    nodes.push(Node{form.kind == TOK_RND ? NodeKind::RND : NodeKind::TIME, token, 0, 0});
+    return true;
+  }
+  if (!scan_expect(scanner, TOK_LPAREN)) return false;  // the keyword stays consumed
+  if (!expression_parse(scanner, nodes) || !scan_expect(scanner, TOK_RPAREN)) return false;
+  nodes.push(Node{NodeKind::CALL, token, 0, 0});
+  return true;
 }
 
 }  // namespace
@@ -69,30 +72,34 @@ Number builtin_apply(TokenKind kind, Number x) {
   }
 }
 
-std::optional<Primary> builtin_parse(Scanner& scanner) {
+bool builtin_parse(Scanner& scanner, NodeBuffer& nodes) {
+  const uint32_t before = nodes.size();
   for (const BuiltinForm& form : builtin_forms) {
-    if (std::optional<Primary> primary = form_parse(scanner, form)) return primary;
+    if (form_parse(scanner, nodes, form)) return true;
+    nodes.truncate(before);  // what a failed argument appended
   }
-  return std::nullopt;
+  return false;
 }
 
-Value builtin_eval(const Primary& primary, EvalState& state) {
-  switch (primary.kind) {
-    case TOK_RND: return number_from_float(random_next(state));
-    case TOK_TIME: return number_from_int(time_of_day(state));
+Value builtin_eval(const Expression& expression, uint32_t root, EvalState& state) {
+  const Node& node = expression[root];
+  switch (node.kind) {
+    case NodeKind::RND: return number_from_float(random_next(state));
+    case NodeKind::TIME: return number_from_int(time_of_day(state));
     default: break;
   }
-  const Value x = expression_eval(*std::get<BuiltinCall>(primary.payload).argument, state);
+  const Value x = expression_eval(expression, Expression::last_operand(root), state);
   if (!x) return std::nullopt;
-  return builtin_apply(static_cast<TokenKind>(primary.kind), *x);
+  return builtin_apply(static_cast<TokenKind>(node.token), *x);
 }
 
-void builtin_list(const Primary& primary, std::FILE* out) {
+void builtin_list(const Expression& expression, uint32_t root, std::FILE* out) {
+  const Node& node = expression[root];
   for (const BuiltinForm& form : builtin_forms) {
-    if (form.kind != primary.kind) continue;
+    if (form.kind != node.token) continue;
     std::fputs(form.listing, out);
     if (form.takes_argument) {
-      expression_list(*std::get<BuiltinCall>(primary.payload).argument, out);
+      expression_list(expression, Expression::last_operand(root), out);
       std::fputc(')', out);
     }
     return;

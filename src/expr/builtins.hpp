@@ -12,17 +12,17 @@ namespace ombrix {
 // ATN, EXP, LOG, ABS, SGN, SQR, INT. A form that fails after its keyword keeps
 // the keyword consumed, and the later forms are tried on what follows: so
 // "SIN COS(0)" is COS(0), while "COS SIN(0)" fails.
-std::optional<Primary> builtin_parse(Scanner& scanner);
+bool builtin_parse(Scanner& scanner, NodeBuffer& nodes);
 
-// The value of a built-in primary. A one-argument function of the absent
-// value is the absent value.
-Value builtin_eval(const Primary& primary, EvalState& state);
+// The value of a built-in primary (a CALL, RND or TIME node). A
+// one-argument function of the absent value is the absent value.
+Value builtin_eval(const Expression& expression, uint32_t root, EvalState& state);
 
 // The result of a one-argument function (SIN ... INT) for a present argument.
 Number builtin_apply(TokenKind function, Number x);
 
 // "RND", "TIME", or the keyword, " (", the argument and ")".
-void builtin_list(const Primary& primary, std::FILE* out);
+void builtin_list(const Expression& expression, uint32_t root, std::FILE* out);
 
 // Park-Miller: seed = seed * 16807 mod (2^31 - 1), the value seed * 2^-31.
 float random_next(EvalState& state);

@@ -1,5 +1,6 @@
 #include "expr/expression.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "expr/builtins.hpp"
@@ -37,55 +38,90 @@ std::optional<Variable> variable_parse(Scanner& scanner) {
   return std::nullopt;
 }
 
-// primary -> variable | number | "(" expression ")" | builtin
-std::optional<Primary> primary_parse(Scanner& scanner) {
-  if (std::optional<Variable> variable = variable_parse(scanner)) return Primary{TOK_VARIABLE, *variable};
-  if (std::optional<Number> literal = number_parse(scanner)) return Primary{TOK_NUMBER, *literal};
-  if (scan_expect(scanner, TOK_LPAREN)) {
-    std::unique_ptr<Expression> inner = expression_parse(scanner);
-    if (!inner) return std::nullopt;  // "(" and what the inner parse read stay consumed
-    if (!scan_expect(scanner, TOK_RPAREN)) return std::nullopt;
-    return Primary{PRIMARY_PARENS, Parens{std::move(inner)}};
+Expression::Expression(const Node* nodes, uint32_t count) : block_(new Node[count + 1]) {
+  block_[0] = Node{NodeKind::INTEGER, 0, 0, count};
+  std::copy(nodes, nodes + count, block_.get() + 1);
+}
+
+std::optional<Number> Expression::literal() const {
+  if (!block_ || root() != 1) return std::nullopt;
+  const Node& node = block_[1];
+  if (node.kind != NodeKind::INTEGER && node.kind != NodeKind::REAL) return std::nullopt;
+  return node_literal(node);
+}
+
+uint32_t NodeBuffer::push(const Node& node) {
+  if (size_ < LOCAL) {
+    local_[size_] = node;
+  } else {
+    if (heap_.empty()) heap_.assign(local_, local_ + LOCAL);
+    heap_.resize(size_);  // after a truncation
+    heap_.push_back(node);
   }
-  return builtin_parse(scanner);
+  return ++size_;
+}
+
+void NodeBuffer::truncate(uint32_t size) { size_ = size; }
+
+// primary -> variable | number | "(" expression ")" | builtin
+bool primary_parse(Scanner& scanner, NodeBuffer& nodes) {
+  if (std::optional<Variable> variable = variable_parse(scanner)) {
+    nodes.push(Node{NodeKind::VARIABLE, static_cast<uint8_t>(variable->letter), variable->slot, 0});
+    return true;
+  }
+  if (std::optional<Number> literal = number_parse(scanner)) {
+    nodes.push(Node{literal->is_integer() ? NodeKind::INTEGER : NodeKind::REAL, 0, 0, literal->payload});
+    return true;
+  }
+  if (scan_expect(scanner, TOK_LPAREN)) {
+    // "(" and what the inner parse read stay consumed when it fails.
+    if (!expression_parse(scanner, nodes) || !scan_expect(scanner, TOK_RPAREN)) return false;
+    nodes.push(Node{NodeKind::PARENS, 0, 0, 0});
+    return true;
+  }
+  return builtin_parse(scanner, nodes);
 }
 
 // factor -> primary ["^" primary]
-std::optional<Factor> factor_parse(Scanner& scanner) {
-  std::optional<Primary> base = primary_parse(scanner);
-  if (!base) return std::nullopt;
-  if (!scan_expect(scanner, TOK_POWER)) return Factor{std::move(*base), nullptr};
-  std::optional<Primary> exponent = primary_parse(scanner);  // "^" stays consumed on failure
-  if (!exponent) return std::nullopt;
-  return Factor{std::move(*base), std::make_unique<Primary>(std::move(*exponent))};
+bool factor_parse(Scanner& scanner, NodeBuffer& nodes) {
+  if (!primary_parse(scanner, nodes)) return false;
+  const uint32_t base = nodes.size();
+  if (!scan_expect(scanner, TOK_POWER)) return true;
+  if (!primary_parse(scanner, nodes)) return false;  // "^" stays consumed
+  nodes.push(Node{NodeKind::POWER, 0, 0, base});
+  return true;
 }
 
 // term -> factor [mulop factor]
-std::optional<Term> term_parse(Scanner& scanner) {
-  std::optional<Factor> first = factor_parse(scanner);
-  if (!first) return std::nullopt;
-  std::optional<MulOp> op = mulop_parse(scanner);
-  if (!op) return Term{std::move(*first), std::nullopt, nullptr};
-  std::optional<Factor> second = factor_parse(scanner);
-  if (!second) return std::nullopt;
-  return Term{std::move(*first), op, std::make_unique<Factor>(std::move(*second))};
+bool term_parse(Scanner& scanner, NodeBuffer& nodes) {
+  if (!factor_parse(scanner, nodes)) return false;
+  const uint32_t first = nodes.size();
+  const std::optional<MulOp> op = mulop_parse(scanner);
+  if (!op) return true;
+  if (!factor_parse(scanner, nodes)) return false;
+  nodes.push(Node{NodeKind::MULOP, static_cast<uint8_t>(op->kind), 0, first});
+  return true;
 }
 
 // expression -> [sign] term [sign term]
-std::unique_ptr<Expression> expression_parse(Scanner& scanner) {
+bool expression_parse(Scanner& scanner, NodeBuffer& nodes) {
   NestingGuard guard(scanner);
-  if (!guard.entered()) return nullptr;
-  std::optional<Sign> first_sign = sign_parse(scanner);
-  std::optional<Term> first = term_parse(scanner);
-  if (!first) return nullptr;
-  std::optional<Sign> second_sign = sign_parse(scanner);
-  if (!second_sign) {
-    return std::make_unique<Expression>(Expression{first_sign, std::move(*first), std::nullopt, nullptr});
-  }
-  std::optional<Term> second = term_parse(scanner);
-  if (!second) return nullptr;
-  return std::make_unique<Expression>(
-      Expression{first_sign, std::move(*first), second_sign, std::make_unique<Term>(std::move(*second))});
+  if (!guard.entered()) return false;
+  const std::optional<Sign> first_sign = sign_parse(scanner);
+  if (!term_parse(scanner, nodes)) return false;
+  if (first_sign) nodes.push(Node{NodeKind::SIGN, static_cast<uint8_t>(first_sign->kind), 0, 0});
+  const uint32_t first = nodes.size();
+  const std::optional<Sign> second_sign = sign_parse(scanner);
+  if (!second_sign) return true;
+  if (!term_parse(scanner, nodes)) return false;
+  nodes.push(Node{NodeKind::SUM, static_cast<uint8_t>(second_sign->kind), 0, first});
+  return true;
+}
+
+Expression expression_parse(Scanner& scanner) {
+  NodeBuffer nodes;
+  if (!expression_parse(scanner, nodes)) return {};
+  return Expression(nodes.data(), nodes.size());
 }
 
 int32_t sign_eval(Sign sign) { return sign.kind == TOK_MINUS ? -1 : 1; }
@@ -114,38 +150,58 @@ Value term_operation(TokenKind op, Value a, Value b) {
 
 }  // namespace
 
+namespace {
+
+// A term with the expression's first sign, where it has one.
+Value signed_term_eval(const Expression& e, uint32_t root, EvalState& state) {
+  if (e[root].kind != NodeKind::SIGN) return term_eval(e, root, state);
+  return apply_negation(e[root].token == TOK_MINUS, term_eval(e, Expression::last_operand(root), state));
+}
+
+void signed_term_list(const Expression& e, uint32_t root, std::FILE* out);
+void term_list(const Expression& e, uint32_t root, std::FILE* out);
+void factor_list(const Expression& e, uint32_t root, std::FILE* out);
+void primary_list(const Expression& e, uint32_t root, std::FILE* out);
+
+}  // namespace
+
+Value expression_eval(const Expression& expression, EvalState& state) {
+  return expression_eval(expression, expression.root(), state);
+}
+
 // (sign1 * term1) + (sign2 * term2), a missing term counting as integer 0:
 // so a lone real term gains "+ 0", which turns a negative zero positive.
-Value expression_eval(const Expression& expression, EvalState& state) {
-  const auto negative = [](const std::optional<Sign>& sign) { return sign && sign_eval(*sign) < 0; };
-  const Value x1 = apply_negation(negative(expression.first_sign), term_eval(expression.first, state));
-  if (!expression.second) return number_add(x1, number_from_int(0));
-  const Value x2 = apply_negation(negative(expression.second_sign), term_eval(*expression.second, state));
+Value expression_eval(const Expression& e, uint32_t root, EvalState& state) {
+  if (e[root].kind != NodeKind::SUM) return number_add(signed_term_eval(e, root, state), number_from_int(0));
+  const Value x1 = signed_term_eval(e, e.first_operand(root), state);
+  const Value x2 = apply_negation(e[root].token == TOK_MINUS, term_eval(e, Expression::last_operand(root), state));
   return number_add(x1, x2);
 }
 
 // A term without operator is its factor times integer 1, which leaves every
 // value as it is.
-Value term_eval(const Term& term, EvalState& state) {
-  const Value a = factor_eval(term.first, state);
-  if (!term.op) return a;
-  const Value b = factor_eval(*term.second, state);
-  return term_operation(term.op->kind, a, b);
+Value term_eval(const Expression& e, uint32_t root, EvalState& state) {
+  if (e[root].kind != NodeKind::MULOP) return factor_eval(e, root, state);
+  const Value a = factor_eval(e, e.first_operand(root), state);
+  const Value b = factor_eval(e, Expression::last_operand(root), state);
+  return term_operation(static_cast<TokenKind>(e[root].token), a, b);
 }
 
-Value factor_eval(const Factor& factor, EvalState& state) {
-  const Value base = primary_eval(factor.base, state);
-  if (!factor.exponent) return base;
-  const Value exponent = primary_eval(*factor.exponent, state);
+Value factor_eval(const Expression& e, uint32_t root, EvalState& state) {
+  if (e[root].kind != NodeKind::POWER) return primary_eval(e, root, state);
+  const Value base = primary_eval(e, e.first_operand(root), state);
+  const Value exponent = primary_eval(e, Expression::last_operand(root), state);
   return number_pow(base, exponent);
 }
 
-Value primary_eval(const Primary& primary, EvalState& state) {
-  switch (primary.kind) {
-    case TOK_VARIABLE: return variable_eval(std::get<Variable>(primary.payload), state);
-    case TOK_NUMBER: return std::get<Number>(primary.payload);
-    case PRIMARY_PARENS: return expression_eval(*std::get<Parens>(primary.payload).inner, state);
-    default: return builtin_eval(primary, state);
+Value primary_eval(const Expression& e, uint32_t root, EvalState& state) {
+  const Node& node = e[root];
+  switch (node.kind) {
+    case NodeKind::VARIABLE: return value_of(state.cells[node.slot]);
+    case NodeKind::INTEGER:
+    case NodeKind::REAL: return node_literal(node);
+    case NodeKind::PARENS: return expression_eval(e, Expression::last_operand(root), state);
+    default: return builtin_eval(e, root, state);
   }
 }
 
@@ -163,39 +219,67 @@ void mulop_list(MulOp op, std::FILE* out) {
 void variable_list(Variable variable, std::FILE* out) { std::fputc(variable.letter, out); }
 
 void expression_list(const Expression& expression, std::FILE* out) {
-  if (expression.first_sign) sign_list(*expression.first_sign, out);
-  term_list(expression.first, out);
-  if (expression.second_sign) sign_list(*expression.second_sign, out);
-  if (expression.second) term_list(*expression.second, out);
+  expression_list(expression, expression.root(), out);
 }
 
-void term_list(const Term& term, std::FILE* out) {
-  factor_list(term.first, out);
-  if (!term.op) return;
-  std::fputc(' ', out);
-  mulop_list(*term.op, out);
-  std::fputc(' ', out);
-  factor_list(*term.second, out);
+void expression_list(const Expression& e, uint32_t root, std::FILE* out) {
+  if (e[root].kind != NodeKind::SUM) {
+    signed_term_list(e, root, out);
+    return;
+  }
+  signed_term_list(e, e.first_operand(root), out);
+  sign_list(Sign{static_cast<TokenKind>(e[root].token)}, out);
+  term_list(e, Expression::last_operand(root), out);
 }
 
-void factor_list(const Factor& factor, std::FILE* out) {
-  primary_list(factor.base, out);
-  if (!factor.exponent) return;
+namespace {
+
+void signed_term_list(const Expression& e, uint32_t root, std::FILE* out) {
+  if (e[root].kind != NodeKind::SIGN) {
+    term_list(e, root, out);
+    return;
+  }
+  sign_list(Sign{static_cast<TokenKind>(e[root].token)}, out);
+  term_list(e, Expression::last_operand(root), out);
+}
+
+void term_list(const Expression& e, uint32_t root, std::FILE* out) {
+  if (e[root].kind != NodeKind::MULOP) {
+    factor_list(e, root, out);
+    return;
+  }
+  factor_list(e, e.first_operand(root), out);
+  std::fputc(' ', out);
+  mulop_list(MulOp{static_cast<TokenKind>(e[root].token)}, out);
+  std::fputc(' ', out);
+  factor_list(e, Expression::last_operand(root), out);
+}
+
+void factor_list(const Expression& e, uint32_t root, std::FILE* out) {
+  if (e[root].kind != NodeKind::POWER) {
+    primary_list(e, root, out);
+    return;
+  }
+  primary_list(e, e.first_operand(root), out);
   std::fputc('^', out);
-  primary_list(*factor.exponent, out);
+  primary_list(e, Expression::last_operand(root), out);
 }
 
-void primary_list(const Primary& primary, std::FILE* out) {
-  switch (primary.kind) {
-    case TOK_VARIABLE: variable_list(std::get<Variable>(primary.payload), out); break;
-    case TOK_NUMBER: number_print(std::get<Number>(primary.payload), out); break;
-    case PRIMARY_PARENS:
+void primary_list(const Expression& e, uint32_t root, std::FILE* out) {
+  const Node& node = e[root];
+  switch (node.kind) {
+    case NodeKind::VARIABLE: std::fputc(static_cast<char>(node.token), out); break;
+    case NodeKind::INTEGER:
+    case NodeKind::REAL: number_print(node_literal(node), out); break;
+    case NodeKind::PARENS:
       std::fputc('(', out);
-      expression_list(*std::get<Parens>(primary.payload).inner, out);
+      expression_list(e, Expression::last_operand(root), out);
       std::fputc(')', out);
       break;
-    default: builtin_list(primary, out); break;
+    default: builtin_list(e, root, out); break;
   }
 }
+
+}  // namespace
 
 }  // namespace ombrix

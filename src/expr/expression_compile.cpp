@@ -25,23 +25,21 @@ struct Part {
 
 class ExpressionCompiler {
  public:
-  explicit ExpressionCompiler(Code& code) : code_(code) {}
+  ExpressionCompiler(const Expression& expression, Code& code) : e_(expression), code_(code) {}
 
   // (sign1 * term1) + (sign2 * term2). The lone term's "+ 0" is left to the
   // caller, which knows whether its use can tell -0 from +0.
-  Part expression_without_lone(const Expression& e, bool& lone) {
-    Part x = term(e.first);
-    if (e.first_sign && sign_eval(*e.first_sign) < 0) x = unary(Op::NEGATE, x);
-    lone = !e.second;
-    if (lone) return x;
-    const Part y = term(*e.second);
-    const bool minus = e.second_sign && sign_eval(*e.second_sign) < 0;
-    return binary(minus ? Op::SUBTRACT : Op::ADD, x, y);
+  Part expression_without_lone(uint32_t root, bool& lone) {
+    lone = e_[root].kind != NodeKind::SUM;
+    if (lone) return signed_term(root);
+    const Part x = signed_term(e_.first_operand(root));
+    const Part y = term(Expression::last_operand(root));
+    return binary(e_[root].token == TOK_MINUS ? Op::SUBTRACT : Op::ADD, x, y);
   }
 
-  Part expression(const Expression& e) {
+  Part expression(uint32_t root) {
     bool lone = false;
-    const Part x = expression_without_lone(e, lone);
+    const Part x = expression_without_lone(root, lone);
     return lone ? lone_value_of(x) : x;
   }
 
@@ -60,11 +58,17 @@ class ExpressionCompiler {
   }
 
  private:
-  Part term(const Term& t) {
-    const Part a = factor(t.first);
-    if (!t.op) return a;
-    const Part b = factor(*t.second);
-    switch (t.op->kind) {
+  Part signed_term(uint32_t root) {
+    if (e_[root].kind != NodeKind::SIGN) return term(root);
+    const Part x = term(Expression::last_operand(root));
+    return e_[root].token == TOK_MINUS ? unary(Op::NEGATE, x) : x;
+  }
+
+  Part term(uint32_t root) {
+    if (e_[root].kind != NodeKind::MULOP) return factor(root);
+    const Part a = factor(e_.first_operand(root));
+    const Part b = factor(Expression::last_operand(root));
+    switch (e_[root].token) {
       case TOK_MOD: return binary(Op::MODULO, a, b);
       case TOK_INTDIV: return binary(Op::INT_DIVIDE, a, b);
       case TOK_DIVIDE: return binary(Op::DIVIDE, a, b);
@@ -72,24 +76,26 @@ class ExpressionCompiler {
     }
   }
 
-  Part factor(const Factor& f) {
-    const Part base = primary(f.base);
-    if (!f.exponent) return base;
-    return binary(Op::POWER, base, primary(*f.exponent));
+  Part factor(uint32_t root) {
+    if (e_[root].kind != NodeKind::POWER) return primary(root);
+    const Part base = primary(e_.first_operand(root));
+    return binary(Op::POWER, base, primary(Expression::last_operand(root)));
   }
 
-  Part primary(const Primary& p) {
-    switch (p.kind) {
-      case TOK_VARIABLE: return Part{std::get<Variable>(p.payload).slot};
+  Part primary(uint32_t root) {
+    const Node& node = e_[root];
+    switch (node.kind) {
+      case NodeKind::VARIABLE: return Part{node.slot};
       // A literal is never a -0: it has no sign.
-      case TOK_NUMBER: return Part{code_.constant(std::get<Number>(p.payload)), false, true};
-      case PRIMARY_PARENS: return expression(*std::get<Parens>(p.payload).inner);
+      case NodeKind::INTEGER:
+      case NodeKind::REAL: return Part{code_.constant(node_literal(node)), false, true};
+      case NodeKind::PARENS: return expression(Expression::last_operand(root));
       // RND is never -0, TIME is an integer.
-      case TOK_RND: return result(Op::RND, 0, 0, true);
-      case TOK_TIME: return result(Op::TIME, 0, 0, true);
+      case NodeKind::RND: return result(Op::RND, 0, 0, true);
+      case NodeKind::TIME: return result(Op::TIME, 0, 0, true);
       default: {
-        const Part x = expression(*std::get<BuiltinCall>(p.payload).argument);
-        return result(Op::CALL, x.cell, static_cast<uint32_t>(p.kind), false);
+        const Part x = expression(Expression::last_operand(root));
+        return result(Op::CALL, x.cell, node.token, false);
       }
     }
   }
@@ -104,21 +110,22 @@ class ExpressionCompiler {
     return Part{t, true, lone_ready};
   }
 
+  const Expression& e_;
   Code& code_;
 };
 
 }  // namespace
 
 uint32_t expression_compile(const Expression& expression, Code& code, ExpressionUse use) {
-  ExpressionCompiler compiler(code);
-  if (use == ExpressionUse::exact) return compiler.expression(expression).cell;
+  ExpressionCompiler compiler(expression, code);
+  if (use == ExpressionUse::exact) return compiler.expression(expression.root()).cell;
   bool lone = false;
-  return compiler.expression_without_lone(expression, lone).cell;
+  return compiler.expression_without_lone(expression.root(), lone).cell;
 }
 
 void expression_compile_into(const Expression& expression, Code& code, uint32_t destination) {
-  ExpressionCompiler compiler(code);
-  const Part x = compiler.expression(expression);
+  ExpressionCompiler compiler(expression, code);
+  const Part x = compiler.expression(expression.root());
   if (x.written_last && x.cell == code.last().a) {
     // The last instruction computed the value into a temporary: it writes
     // the destination instead, having read its operands first.

@@ -31,10 +31,9 @@ uint32_t Compiler::input(const InputStatement& statement) {
 }
 
 std::optional<int32_t> constant_target(const Expression& target) {
-  if (target.first_sign || target.second || target.first.op || target.first.first.exponent) return std::nullopt;
-  const Primary& primary = target.first.first.base;
-  if (primary.kind != TOK_NUMBER) return std::nullopt;
-  return number_to_int(std::get<Number>(primary.payload));
+  const std::optional<Number> literal = target.literal();
+  if (!literal) return std::nullopt;
+  return number_to_int(*literal);
 }
 
 CompiledProgram program_compile(const std::map<int32_t, std::unique_ptr<Statement>>& lines) {

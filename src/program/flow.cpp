@@ -8,8 +8,7 @@
 
 namespace ombrix {
 
-IfStatement::IfStatement(std::unique_ptr<Expression> l, RelationalOperator o, std::unique_ptr<Expression> r,
-                         std::unique_ptr<Statement> t)
+IfStatement::IfStatement(Expression l, RelationalOperator o, Expression r, std::unique_ptr<Statement> t)
     : left(std::move(l)), op(o), right(std::move(r)), then(std::move(t)) {}
 IfStatement::IfStatement(IfStatement&&) noexcept = default;
 IfStatement& IfStatement::operator=(IfStatement&&) noexcept = default;
@@ -65,11 +64,11 @@ bool relop_test(RelationalOperator op, Value left, Value right) {
 }
 
 std::unique_ptr<Statement> if_parse(Scanner& scanner) {
-  std::unique_ptr<Expression> left = expression_parse(scanner);
+  Expression left = expression_parse(scanner);
   if (!left) return nullptr;
   std::optional<RelationalOperator> op = relop_parse(scanner);
   if (!op) return nullptr;
-  std::unique_ptr<Expression> right = expression_parse(scanner);
+  Expression right = expression_parse(scanner);
   if (!right) return nullptr;
   if (!scan_expect(scanner, TOK_THEN)) return nullptr;
   // Any statement may follow, another IF too, but not a bare line number.
@@ -79,32 +78,32 @@ std::unique_ptr<Statement> if_parse(Scanner& scanner) {
 }
 
 std::unique_ptr<Statement> goto_parse(Scanner& scanner) {
-  std::unique_ptr<Expression> target = expression_parse(scanner);
+  Expression target = expression_parse(scanner);
   if (!target) return nullptr;
   return std::make_unique<Statement>(Statement{GotoStatement{std::move(target)}});
 }
 
 std::unique_ptr<Statement> gosub_parse(Scanner& scanner) {
-  std::unique_ptr<Expression> target = expression_parse(scanner);
+  Expression target = expression_parse(scanner);
   if (!target) return nullptr;
   return std::make_unique<Statement>(Statement{GosubStatement{std::move(target)}});
 }
 
 int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
-  const Value left = expression_eval(*statement.left, interpreter.eval);
-  const Value right = expression_eval(*statement.right, interpreter.eval);
+  const Value left = expression_eval(statement.left, interpreter.eval);
+  const Value right = expression_eval(statement.right, interpreter.eval);
   if (!relop_test(statement.op, left, right)) return FLOW_CONTINUE;
   return statement_execute(*statement.then, interpreter, current, following);
 }
 
 // The target as a line number; an absent target jumps nowhere.
 int32_t goto_execute(const GotoStatement& statement, Interpreter& interpreter) {
-  const Value target = expression_eval(*statement.target, interpreter.eval);
+  const Value target = expression_eval(statement.target, interpreter.eval);
   return target ? number_to_int(*target) : FLOW_CONTINUE;
 }
 
 int32_t gosub_execute(const GosubStatement& statement, Interpreter& interpreter, int32_t following) {
-  const Value target = expression_eval(*statement.target, interpreter.eval);
+  const Value target = expression_eval(statement.target, interpreter.eval);
   if (!target) return FLOW_CONTINUE;
   if (following > 0 && !return_push(interpreter, following)) return FLOW_END;
   return number_to_int(*target);
@@ -146,15 +145,15 @@ const RelopOps* relop_ops_of(RelationalOperator op) {
 // compare alike.
 void if_compile(const IfStatement& statement, Compiler& compiler) {
   Code& code = compiler.code();
-  const uint32_t left = expression_compile(*statement.left, code, ExpressionUse::any_zero);
-  const uint32_t right = expression_compile(*statement.right, code, ExpressionUse::any_zero);
+  const uint32_t left = expression_compile(statement.left, code, ExpressionUse::any_zero);
+  const uint32_t right = expression_compile(statement.right, code, ExpressionUse::any_zero);
   const RelopOps* ops = relop_ops_of(statement.op);
   if (ops == nullptr) {
     code.emit({Op::BAD_RELOP, 0, static_cast<uint32_t>(statement.op.kind), left, right});
     return;
   }
   if (const auto* go = std::get_if<GotoStatement>(&statement.then->body)) {
-    const std::optional<int32_t> target = constant_target(*go->target);
+    const std::optional<int32_t> target = constant_target(go->target);
     if (target && *target != FLOW_CONTINUE && *target != FLOW_END) {
       compiler.jump_to_line(code.emit({ops->jump, 0, 0, left, right}), *target);
       return;
@@ -169,7 +168,7 @@ void if_compile(const IfStatement& statement, Compiler& compiler) {
 // up when it runs.
 void goto_compile(const GotoStatement& statement, Compiler& compiler) {
   Code& code = compiler.code();
-  const std::optional<int32_t> target = constant_target(*statement.target);
+  const std::optional<int32_t> target = constant_target(statement.target);
   if (target && *target == FLOW_CONTINUE) return;
   if (target && *target == FLOW_END) {
     code.emit({Op::END});
@@ -179,25 +178,25 @@ void goto_compile(const GotoStatement& statement, Compiler& compiler) {
     compiler.jump_to_line(code.emit({Op::JUMP}), *target);
     return;
   }
-  code.emit({Op::GOTO, 0, expression_compile(*statement.target, code, ExpressionUse::any_zero)});
+  code.emit({Op::GOTO, 0, expression_compile(statement.target, code, ExpressionUse::any_zero)});
 }
 
 void gosub_compile(const GosubStatement& statement, Compiler& compiler) {
   Code& code = compiler.code();
   const auto following = static_cast<uint32_t>(compiler.following);
-  const std::optional<int32_t> target = constant_target(*statement.target);
+  const std::optional<int32_t> target = constant_target(statement.target);
   if (target && *target != FLOW_CONTINUE && *target != FLOW_END) {
     compiler.jump_to_line(code.emit({Op::GOSUB, 0, 0, following}), *target);
     return;
   }
-  code.emit({Op::GOSUB_TO, 0, expression_compile(*statement.target, code, ExpressionUse::any_zero), following});
+  code.emit({Op::GOSUB_TO, 0, expression_compile(statement.target, code, ExpressionUse::any_zero), following});
 }
 
 void if_list(const IfStatement& statement, std::FILE* out) {
   std::fputs("IF ", out);
-  expression_list(*statement.left, out);
+  expression_list(statement.left, out);
   relop_list(statement.op, out);
-  expression_list(*statement.right, out);
+  expression_list(statement.right, out);
   std::fputs(" THEN ", out);
   statement_list(*statement.then, out);
 }

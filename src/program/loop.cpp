@@ -52,9 +52,9 @@ std::unique_ptr<Statement> for_parse(Scanner& scanner) {
   std::optional<LetStatement> head = assignment_parse(scanner);
   if (!head) return nullptr;
   if (!scan_expect(scanner, TOK_TO)) return nullptr;
-  std::unique_ptr<Expression> limit = expression_parse(scanner);
+  Expression limit = expression_parse(scanner);
   if (!limit) return nullptr;
-  std::unique_ptr<Expression> step;
+  Expression step;
   if (scan_expect(scanner, TOK_STEP)) {
     step = expression_parse(scanner);
     if (!step) return nullptr;
@@ -73,13 +73,13 @@ std::unique_ptr<Statement> next_parse(Scanner& scanner) {
 // The limit is evaluated before the step and both before the start, so in
 // "FOR I = 1 TO I + 5" the limit sees the old I.
 int32_t for_execute(const ForStatement& statement, Interpreter& interpreter, int32_t current, int32_t following) {
-  const Value limit = expression_eval(*statement.limit, interpreter.eval);
+  const Value limit = expression_eval(statement.limit, interpreter.eval);
   if (!limit) return FLOW_CONTINUE;
-  const Value step = statement.step ? expression_eval(*statement.step, interpreter.eval) : number_from_int(1);
+  const Value step = statement.step ? expression_eval(statement.step, interpreter.eval) : number_from_int(1);
   if (!step) return FLOW_CONTINUE;
   const char letter = statement.variable.letter;
   for_record_set(interpreter, letter, limit, step, following);
-  variable_set(interpreter.eval, letter, expression_eval(*statement.start, interpreter.eval));
+  variable_set(interpreter.eval, letter, expression_eval(statement.start, interpreter.eval));
   if (loop_test(for_record_get(interpreter, letter), variable_get(interpreter.eval, letter))) return FLOW_CONTINUE;
   return find_loop_exit(interpreter, current, letter);
 }
@@ -96,12 +96,12 @@ void for_list(const ForStatement& statement, std::FILE* out) {
   std::fputs("FOR ", out);
   variable_list(statement.variable, out);
   std::fputs(" = ", out);
-  expression_list(*statement.start, out);
+  expression_list(statement.start, out);
   std::fputs(" TO ", out);
-  expression_list(*statement.limit, out);
+  expression_list(statement.limit, out);
   if (!statement.step) return;
   std::fputs(" STEP ", out);
-  expression_list(*statement.step, out);
+  expression_list(statement.step, out);
 }
 
 }  // namespace ombrix
@@ -114,11 +114,11 @@ namespace ombrix {
 void for_compile(const ForStatement& statement, Compiler& compiler) {
   Code& code = compiler.code();
   const uint32_t slot = statement.variable.slot;
-  const uint32_t limit = expression_compile(*statement.limit, code, ExpressionUse::exact);
-  const uint32_t step = statement.step ? expression_compile(*statement.step, code, ExpressionUse::exact)
+  const uint32_t limit = expression_compile(statement.limit, code, ExpressionUse::exact);
+  const uint32_t step = statement.step ? expression_compile(statement.step, code, ExpressionUse::exact)
                                        : code.constant(number_from_int(1));
   const uint32_t limits = code.emit({Op::FOR_LIMITS, static_cast<uint8_t>(slot), 0, limit, step});
-  expression_compile_into(*statement.start, code, slot);
+  expression_compile_into(statement.start, code, slot);
   const uint32_t test =
       code.emit({Op::FOR_TEST, static_cast<uint8_t>(slot), 0, static_cast<uint32_t>(compiler.following)});
   compiler.loop_exit(test, statement.variable.letter);

@@ -47,7 +47,7 @@ std::unique_ptr<Statement> print_parse(Scanner& scanner) {
 void print_execute(const PrintStatement& statement, EvalState& state) {
   for (const PrintItem& item : statement.items) {
     if (item.expression) {
-      number_print(expression_eval(*item.expression, state));
+      number_print(expression_eval(item.expression, state));
     } else {
       std::fputs(item.string->text.c_str(), stdout);
     }
@@ -60,7 +60,7 @@ void print_compile(const PrintStatement& statement, Compiler& compiler) {
   Code& code = compiler.code();
   for (const PrintItem& item : statement.items) {
     if (item.expression) {
-      code.emit({Op::PRINT, 0, expression_compile(*item.expression, code, ExpressionUse::exact)});
+      code.emit({Op::PRINT, 0, expression_compile(item.expression, code, ExpressionUse::exact)});
     } else {
       code.emit({Op::PRINT_TEXT, 0, compiler.text(item.string->text)});
     }
@@ -75,7 +75,7 @@ void print_list(const PrintStatement& statement, std::FILE* out) {
     if (!first) std::fputs(", ", out);
     first = false;
     if (item.expression) {
-      expression_list(*item.expression, out);
+      expression_list(item.expression, out);
     } else {
       string_list(*item.string, out);
     }

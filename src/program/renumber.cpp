@@ -17,19 +17,14 @@ namespace {
 // parentheses, not a real. Leading zeros leave no trace in the tree ("0040"
 // is the integer 40 and lists as 40), so such a literal counts as plain.
 std::optional<int32_t> plain_integer_literal(const Expression& target) {
-  if (target.first_sign || target.second) return std::nullopt;
-  const Term& term = target.first;
-  if (term.op || term.first.exponent) return std::nullopt;
-  const Primary& primary = term.first.base;
-  if (primary.kind != TOK_NUMBER) return std::nullopt;
-  const Number literal = std::get<Number>(primary.payload);
-  if (!literal.is_integer()) return std::nullopt;
-  return literal.integer();
+  const std::optional<Number> literal = target.literal();
+  if (!literal || !literal->is_integer()) return std::nullopt;
+  return literal->integer();
 }
 
 // The new target, parsed as if typed: the parse builds the tree and the
 // forms evaluation reads together, so they cannot disagree.
-std::unique_ptr<Expression> integer_target(int32_t line) {
+Expression integer_target(int32_t line) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", line);
   Scanner scanner(text);
@@ -37,12 +32,12 @@ std::unique_ptr<Expression> integer_target(int32_t line) {
 }
 
 // Rewrites one target in place; false when it must stay as it is.
-bool target_renumber(std::unique_ptr<Expression>& target, const LineRenumbering& renumbering) {
-  const std::optional<int32_t> old = plain_integer_literal(*target);
+bool target_renumber(Expression& target, const LineRenumbering& renumbering) {
+  const std::optional<int32_t> old = plain_integer_literal(target);
   if (!old) return false;
   const std::optional<int32_t> line = renumbering.new_number(*old);
   if (!line) return false;
-  std::unique_ptr<Expression> replacement = integer_target(*line);
+  Expression replacement = integer_target(*line);
   if (!replacement) return false;  // digits always parse: the old target is kept only if they ever did not
   target = std::move(replacement);
   return true;

@@ -42,7 +42,7 @@ std::optional<LetStatement> assignment_parse(Scanner& scanner) {
   std::optional<Variable> variable = variable_parse(scanner);
   if (!variable) return std::nullopt;
   if (!scan_expect(scanner, TOK_EQ)) return std::nullopt;
-  std::unique_ptr<Expression> value = expression_parse(scanner);
+  Expression value = expression_parse(scanner);
   if (!value) return std::nullopt;
   return LetStatement{*variable, std::move(value)};
 }
@@ -133,7 +133,7 @@ int32_t statement_execute(const Statement& statement, Interpreter& interpreter, 
     case index_of<InputStatement>: return input_execute(body_as<InputStatement>(statement), interpreter);
     case index_of<LetStatement>: {
       const LetStatement& let = body_as<LetStatement>(statement);
-      variable_set(interpreter.eval, let.variable.letter, expression_eval(*let.value, interpreter.eval));
+      variable_set(interpreter.eval, let.variable.letter, expression_eval(let.value, interpreter.eval));
       return FLOW_CONTINUE;
     }
     case index_of<GosubStatement>: return gosub_execute(body_as<GosubStatement>(statement), interpreter, following);
@@ -165,7 +165,7 @@ void statement_compile(const Statement& statement, Compiler& compiler) {
                  [&](const GotoStatement& s) { goto_compile(s, compiler); },
                  [&](const InputStatement& s) { input_compile(s, compiler); },
                  // The expression's last instruction writes the variable itself.
-                 [&](const LetStatement& s) { expression_compile_into(*s.value, code, s.variable.slot); },
+                 [&](const LetStatement& s) { expression_compile_into(s.value, code, s.variable.slot); },
                  [&](const GosubStatement& s) { gosub_compile(s, compiler); },
                  [&](const ReturnStatement&) { code.emit({Op::RETURN}); },
                  [&](const EndStatement&) { code.emit({Op::END}); },
@@ -187,18 +187,18 @@ void statement_list(const Statement& statement, std::FILE* out) {
                  [out](const IfStatement& s) { if_list(s, out); },
                  [out](const GotoStatement& s) {
                    std::fputs("GOTO ", out);
-                   expression_list(*s.target, out);
+                   expression_list(s.target, out);
                  },
                  [out](const InputStatement& s) { input_list(s, out); },
                  [out](const LetStatement& s) {
                    std::fputs("LET ", out);
                    variable_list(s.variable, out);
                    std::fputs(" = ", out);
-                   expression_list(*s.value, out);
+                   expression_list(s.value, out);
                  },
                  [out](const GosubStatement& s) {
                    std::fputs("GOSUB ", out);
-                   expression_list(*s.target, out);
+                   expression_list(s.target, out);
                  },
                  [out](const ReturnStatement&) { std::fputs("RETURN", out); },
                  [out](const EndStatement&) { std::fputs("END", out); },

@@ -28,7 +28,7 @@ struct StringLiteral {
 
 // One PRINT item: exactly one of the two is set.
 struct PrintItem {
-  std::unique_ptr<Expression> expression;
+  Expression expression;
   std::unique_ptr<StringLiteral> string;
 };
 
@@ -38,7 +38,7 @@ struct PrintStatement {
 
 struct LetStatement {
   Variable variable;
-  std::unique_ptr<Expression> value;
+  Expression value;
 };
 
 struct RemStatement {
@@ -52,31 +52,30 @@ struct RelationalOperator {
 };
 
 struct IfStatement {
-  IfStatement(std::unique_ptr<Expression> l, RelationalOperator o, std::unique_ptr<Expression> r,
-              std::unique_ptr<Statement> t);
+  IfStatement(Expression l, RelationalOperator o, Expression r, std::unique_ptr<Statement> t);
   IfStatement(IfStatement&&) noexcept;
   IfStatement& operator=(IfStatement&&) noexcept;
   ~IfStatement();
 
-  std::unique_ptr<Expression> left;
+  Expression left;
   RelationalOperator op;
-  std::unique_ptr<Expression> right;
+  Expression right;
   std::unique_ptr<Statement> then;  // runs with the IF's own line numbers
 };
 
 struct GotoStatement {
-  std::unique_ptr<Expression> target;
+  Expression target;
 };
 
 struct GosubStatement {
-  std::unique_ptr<Expression> target;
+  Expression target;
 };
 
 struct ForStatement {
   Variable variable;
-  std::unique_ptr<Expression> start;
-  std::unique_ptr<Expression> limit;
-  std::unique_ptr<Expression> step;  // empty when no STEP was written
+  Expression start;
+  Expression limit;
+  Expression step;  // empty when no STEP was written
 };
 
 struct NextStatement {

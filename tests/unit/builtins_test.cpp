@@ -22,13 +22,14 @@ namespace {
 // (which would turn a negative zero positive).
 Value primary_value(const std::string& line, EvalState& state) {
   Scanner scanner(line.c_str());
-  const std::optional<Primary> primary = primary_parse(scanner);
-  if (!primary) {
+  NodeBuffer nodes;
+  if (!primary_parse(scanner, nodes)) {
     ADD_FAILURE() << "does not parse: " << line;
     return ABSENT;
   }
   EXPECT_EQ(rest_of(scanner), std::vector<TokenKind>{TOK_EOL}) << line;
-  return primary_eval(*primary, state);
+  const Expression primary(nodes.data(), nodes.size());
+  return primary_eval(primary, primary.root(), state);
 }
 
 TEST(BuiltinValueTest, Results) {
@@ -149,13 +150,13 @@ TEST(BuiltinParseTest, FormsAndWhatTheyLeaveUnread) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     Scanner scanner(c.line);
-    const std::unique_ptr<Expression> tree = expression_parse(scanner);
+    const Expression tree = expression_parse(scanner);
     EXPECT_EQ(rest_of(scanner), c.rest);
     if (c.listing == nullptr) {
-      EXPECT_EQ(tree, nullptr);
+      EXPECT_FALSE(tree);
     } else {
-      ASSERT_NE(tree, nullptr);
-      EXPECT_EQ(testing::capture_stdout([&] { expression_list(*tree, stdout); }), c.listing);
+      ASSERT_TRUE(tree);
+      EXPECT_EQ(testing::capture_stdout([&] { expression_list(tree, stdout); }), c.listing);
     }
   }
 }
@@ -175,15 +176,15 @@ TEST(RandomTest, ParkMillerSequenceFromSeedOne) {
   EvalState direct;
   EvalState through_rnd;
   Scanner scanner("RND");
-  const std::unique_ptr<Expression> rnd = expression_parse(scanner);
-  ASSERT_NE(rnd, nullptr);
+  const Expression rnd = expression_parse(scanner);
+  ASSERT_TRUE(rnd);
   EXPECT_EQ(direct.random_seed, 1u);
   for (const Step& step : steps) {
     const float value = random_next(direct);
     EXPECT_EQ(direct.random_seed, step.seed);
     EXPECT_TRUE(same_value(R(value), R(step.value))) << step.seed;
     EXPECT_EQ(testing::capture_stdout([&] { number_print(R(value)); }), step.printed);
-    EXPECT_TRUE(same_value(expression_eval(*rnd, through_rnd), R(step.value))) << step.seed;
+    EXPECT_TRUE(same_value(expression_eval(rnd, through_rnd), R(step.value))) << step.seed;
   }
 }
 
@@ -251,13 +252,13 @@ TEST(TimeTest, SecondsSinceLocalMidnight) {
     int32_t expected;
   };
   Scanner scanner("TIME");
-  const std::unique_ptr<Expression> time = expression_parse(scanner);
-  ASSERT_NE(time, nullptr);
+  const Expression time = expression_parse(scanner);
+  ASSERT_TRUE(time);
   for (const Case& c : {Case{0, 0, 30, 30}, Case{0, 0, 0, 0}, Case{0, 1, 5, 65}}) {
     EvalState state;
     state.clock = fixed_clock;
     fixed_time = today_at(c.hour, c.minute, c.second);
-    EXPECT_TRUE(same_value(expression_eval(*time, state), I(c.expected))) << c.expected;
+    EXPECT_TRUE(same_value(expression_eval(time, state), I(c.expected))) << c.expected;
     EXPECT_EQ(state.random_seed, 1u);  // TIME does not touch the generator
   }
 }

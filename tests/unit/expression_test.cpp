@@ -53,7 +53,7 @@ namespace {
 // The tree of one expression parsed from the start of a line, and the kinds
 // of the tokens that the parse left unread, up to the line's end.
 struct Parsed {
-  std::unique_ptr<Expression> tree;
+  Expression tree;
   std::vector<TokenKind> rest;
 };
 
@@ -142,13 +142,13 @@ TEST(ExpressionTest, ParseEvaluateList) {
     const Parsed parsed = parse(c.line);
     EXPECT_EQ(parsed.rest, c.rest);
     if (c.listing == nullptr) {
-      EXPECT_EQ(parsed.tree, nullptr);
+      EXPECT_FALSE(parsed.tree);
       continue;
     }
-    ASSERT_NE(parsed.tree, nullptr);
-    EXPECT_EQ(listing(*parsed.tree), c.listing);
+    ASSERT_TRUE(parsed.tree);
+    EXPECT_EQ(listing(parsed.tree), c.listing);
     EvalState state;
-    EXPECT_TRUE(same_bits(expression_eval(*parsed.tree, state), c.value));
+    EXPECT_TRUE(same_bits(expression_eval(parsed.tree, state), c.value));
   }
 }
 
@@ -160,13 +160,13 @@ TEST(ExpressionTest, ListingParsesBackToItself) {
   for (const char* line : {"a + b*2", "-A\\4+B^2", "(A MOD 4)/(B-1)", "+(-(A))", "2^(A-1)*3", "-0.5*A-7 / 2"}) {
     SCOPED_TRACE(line);
     const Parsed first = parse(line);
-    ASSERT_NE(first.tree, nullptr);
-    const std::string text = listing(*first.tree);
+    ASSERT_TRUE(first.tree);
+    const std::string text = listing(first.tree);
     const Parsed second = parse(text);
-    ASSERT_NE(second.tree, nullptr);
-    EXPECT_EQ(listing(*second.tree), text);
+    ASSERT_TRUE(second.tree);
+    EXPECT_EQ(listing(second.tree), text);
     EXPECT_EQ(second.rest, std::vector<TokenKind>{TOK_EOL});
-    EXPECT_TRUE(same_bits(expression_eval(*second.tree, state), expression_eval(*first.tree, state)));
+    EXPECT_TRUE(same_bits(expression_eval(second.tree, state), expression_eval(first.tree, state)));
   }
 }
 
@@ -180,9 +180,9 @@ TEST(VariableSlotTest, LowerCaseLetterSharesTheSlotSixLettersOn) {
     EvalState state;
     variable_set(state, c.upper, I(5));
     const Parsed lower = parse(std::string(1, c.lower));
-    ASSERT_NE(lower.tree, nullptr);
-    EXPECT_TRUE(same_bits(expression_eval(*lower.tree, state), I(5)));
-    EXPECT_EQ(listing(*lower.tree), std::string(1, c.lower));
+    ASSERT_TRUE(lower.tree);
+    EXPECT_TRUE(same_bits(expression_eval(lower.tree, state), I(5)));
+    EXPECT_EQ(listing(lower.tree), std::string(1, c.lower));
 
     variable_set(state, c.lower, R(2.5f));
     EXPECT_TRUE(same_bits(variable_get(state, c.upper), R(2.5f)));
@@ -229,9 +229,9 @@ TEST(ExpressionTest, OperandsAreEvaluatedLeftToRight) {
     const float second = random_next(reference);
 
     const Parsed parsed = parse(c.line);
-    ASSERT_NE(parsed.tree, nullptr);
+    ASSERT_TRUE(parsed.tree);
     EvalState state;
-    EXPECT_TRUE(same_bits(expression_eval(*parsed.tree, state), R(c.combine(first, second))));
+    EXPECT_TRUE(same_bits(expression_eval(parsed.tree, state), R(c.combine(first, second))));
     EXPECT_EQ(state.random_seed, reference.random_seed);
   }
 }
@@ -252,20 +252,20 @@ TEST(ExpressionTest, NestingIsBounded) {
   for (const Case& c : {Case{"(", I(1)}, Case{"-(", I(1)}, Case{"ABS(", I(1)}, Case{"INT(", I(1)}}) {
     SCOPED_TRACE(c.open);
     const Parsed deep = parse(nested(c.open, ")", 200));
-    ASSERT_NE(deep.tree, nullptr);
+    ASSERT_TRUE(deep.tree);
     EXPECT_EQ(deep.rest, std::vector<TokenKind>{TOK_EOL});
     EvalState state;
-    EXPECT_TRUE(same_bits(expression_eval(*deep.tree, state), c.value));
+    EXPECT_TRUE(same_bits(expression_eval(deep.tree, state), c.value));
 
-    EXPECT_EQ(parse(nested(c.open, ")", MAX_NESTING + 1)).tree, nullptr);
+    EXPECT_FALSE(parse(nested(c.open, ")", MAX_NESTING + 1)).tree);
   }
-  EXPECT_EQ(listing(*parse(nested("(", ")", 200)).tree), nested("(", ")", 200));
+  EXPECT_EQ(listing(parse(nested("(", ")", 200)).tree), nested("(", ")", 200));
 }
 
 TEST(ExpressionTest, HundredThousandOpeningParenthesesFailWithoutCrashing) {
   const std::string line(100000, '(');
   Scanner scanner(line.c_str());
-  EXPECT_EQ(expression_parse(scanner), nullptr);
+  EXPECT_FALSE(expression_parse(scanner));
   // The parse stops at the limit: what lies beyond it is left unread.
   scan_next(scanner);
   EXPECT_EQ(scanner.kind, TOK_LPAREN);
@@ -284,8 +284,8 @@ TEST(ExpressionTest, NestingIsReleasedAfterEachParse) {
     SCOPED_TRACE(c.first_parses ? "first parses" : "first fails");
     const std::string line = c.first + " " + nested("(", ")", depth);
     Scanner scanner(line.c_str());
-    EXPECT_EQ(expression_parse(scanner) != nullptr, c.first_parses);
-    EXPECT_NE(expression_parse(scanner), nullptr);
+    EXPECT_EQ(static_cast<bool>(expression_parse(scanner)), c.first_parses);
+    EXPECT_TRUE(expression_parse(scanner));
     EXPECT_EQ(rest_of(scanner), std::vector<TokenKind>{TOK_EOL});
   }
 }
@@ -313,10 +313,10 @@ TEST(ExpressionTest, EvaluationAllocatesNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     const Parsed parsed = parse(c.line);
-    ASSERT_NE(parsed.tree, nullptr);
+    ASSERT_TRUE(parsed.tree);
     allocation_count = 0;
     counting_allocations = true;
-    const Value value = expression_eval(*parsed.tree, state);
+    const Value value = expression_eval(parsed.tree, state);
     counting_allocations = false;
     EXPECT_EQ(allocation_count.load(), 0);
     EXPECT_TRUE(same_bits(value, c.value));

@@ -27,7 +27,7 @@ std::vector<int32_t> shuffled_numbers(int64_t count) {
 }
 
 void fill(Program& program, const std::vector<int32_t>& numbers) {
-  for (int32_t number : numbers) program.insert(number, std::make_unique<Statement>());
+  for (int32_t number : numbers) program.insert(number, Statement{});
 }
 
 // Looks up the numbers in turn, round and round, for as long as the

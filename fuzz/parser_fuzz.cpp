@@ -41,7 +41,7 @@ void check_listing(const Statement& statement) {
   }
   if (first.find("inf") != std::string::npos || first.find("nan") != std::string::npos) return;
   Scanner scanner(first.c_str());
-  std::unique_ptr<Statement> again = statement_parse(scanner);
+  std::optional<Statement> again = statement_parse(scanner);
   if (!again) fail("listing does not parse", first, "");
   scan_next(scanner);
   if (scanner.kind != TOK_EOL) fail("listing parses only in part", first, std::string(scanner.cursor));
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string line(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), size));
   line.resize(std::min(line.size(), line.find('\n')));
   Scanner scanner(line.c_str());
-  std::unique_ptr<Statement> statement = statement_parse(scanner);
+  std::optional<Statement> statement = statement_parse(scanner);
   if (!statement) {
     if (!number_parse(scanner)) return 0;
     statement = statement_parse(scanner);

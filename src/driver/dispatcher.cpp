@@ -20,7 +20,7 @@ void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origi
     command_execute(interpreter, *command);
     return;
   }
-  std::unique_ptr<Statement> statement = statement_parse(scanner);
+  std::optional<Statement> statement = statement_parse(scanner);
   // A line nested deeper than the parser allows is rejected whole: a parse
   // cut short there must neither run part of the line nor leave a number
   // behind that the line-number step would store or delete.
@@ -52,7 +52,7 @@ void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origi
   if (scanner.nesting_exceeded) {
     report_invalid();
   } else if (statement) {
-    interpreter.program.insert(line, std::move(statement));
+    interpreter.program.insert(line, std::move(*statement));
   } else {
     interpreter.program.erase(line);
   }

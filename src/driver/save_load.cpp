@@ -58,9 +58,9 @@ LineUse load_line(const char* text, Program& program) {
     program.erase(line);
     return LineUse::skipped;
   }
-  std::unique_ptr<Statement> statement = statement_parse(scanner);
+  std::optional<Statement> statement = statement_parse(scanner);
   if (!statement || scanner.nesting_exceeded) return LineUse::rejected;
-  program.insert(line, std::move(statement));
+  program.insert(line, std::move(*statement));
   return LineUse::stored;
 }
 

@@ -36,9 +36,13 @@ std::optional<int32_t> constant_target(const Expression& target) {
   return number_to_int(*literal);
 }
 
-CompiledProgram program_compile(const std::map<int32_t, std::unique_ptr<Statement>>& lines) {
+CompiledProgram program_compile(const std::map<int32_t, Statement>& lines) {
   CompiledProgram program;
   program.lines.reserve(lines.size());
+  // Most lines compile to one or two instructions and use a constant or
+  // two: room for that up front spares the arrays most of their growing.
+  program.code.instructions.reserve(2 * lines.size() + 1);
+  program.code.cells.reserve(2 * lines.size());
   Compiler compiler(program);
   // The letter of each line that is a NEXT (0 for any other line), for the
   // loop exits below.
@@ -51,8 +55,8 @@ CompiledProgram program_compile(const std::map<int32_t, std::unique_ptr<Statemen
     compiler.following = it == lines.end() ? FLOW_CONTINUE : it->first;
     program.lines.push_back({number, program.code.pc()});
     program.code.statement_begin();
-    statement_compile(*statement, compiler);
-    const auto* next = std::get_if<NextStatement>(&statement->body);
+    statement_compile(statement, compiler);
+    const auto* next = std::get_if<NextStatement>(&statement.body);
     next_letter.push_back(next != nullptr ? next->variable.letter : '\0');
   }
   program.exit_pc = program.code.emit({Op::EXIT});

@@ -63,30 +63,30 @@ bool relop_test(RelationalOperator op, Value left, Value right) {
   return compare(op, left ? number_to_real(*left) : nan, right ? number_to_real(*right) : nan);
 }
 
-std::unique_ptr<Statement> if_parse(Scanner& scanner) {
+std::optional<Statement> if_parse(Scanner& scanner) {
   Expression left = expression_parse(scanner);
-  if (!left) return nullptr;
+  if (!left) return std::nullopt;
   std::optional<RelationalOperator> op = relop_parse(scanner);
-  if (!op) return nullptr;
+  if (!op) return std::nullopt;
   Expression right = expression_parse(scanner);
-  if (!right) return nullptr;
-  if (!scan_expect(scanner, TOK_THEN)) return nullptr;
+  if (!right) return std::nullopt;
+  if (!scan_expect(scanner, TOK_THEN)) return std::nullopt;
   // Any statement may follow, another IF too, but not a bare line number.
-  std::unique_ptr<Statement> then = statement_parse(scanner);
-  if (!then) return nullptr;
-  return std::make_unique<Statement>(Statement{IfStatement(std::move(left), *op, std::move(right), std::move(then))});
+  std::optional<Statement> then = statement_parse(scanner);
+  if (!then) return std::nullopt;
+  return Statement{IfStatement(std::move(left), *op, std::move(right), std::make_unique<Statement>(std::move(*then)))};
 }
 
-std::unique_ptr<Statement> goto_parse(Scanner& scanner) {
+std::optional<Statement> goto_parse(Scanner& scanner) {
   Expression target = expression_parse(scanner);
-  if (!target) return nullptr;
-  return std::make_unique<Statement>(Statement{GotoStatement{std::move(target)}});
+  if (!target) return std::nullopt;
+  return Statement{GotoStatement{std::move(target)}};
 }
 
-std::unique_ptr<Statement> gosub_parse(Scanner& scanner) {
+std::optional<Statement> gosub_parse(Scanner& scanner) {
   Expression target = expression_parse(scanner);
-  if (!target) return nullptr;
-  return std::make_unique<Statement>(Statement{GosubStatement{std::move(target)}});
+  if (!target) return std::nullopt;
+  return Statement{GosubStatement{std::move(target)}};
 }
 
 int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32_t current, int32_t following) {

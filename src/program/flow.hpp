@@ -37,10 +37,10 @@ inline int32_t return_pop(Interpreter& interpreter) {
 }
 
 // if -> IF expression relop expression THEN statement
-std::unique_ptr<Statement> if_parse(Scanner& scanner);
+std::optional<Statement> if_parse(Scanner& scanner);
 // goto -> GOTO expression; gosub -> GOSUB expression
-std::unique_ptr<Statement> goto_parse(Scanner& scanner);
-std::unique_ptr<Statement> gosub_parse(Scanner& scanner);
+std::optional<Statement> goto_parse(Scanner& scanner);
+std::optional<Statement> gosub_parse(Scanner& scanner);
 
 int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32_t current, int32_t following);
 int32_t goto_execute(const GotoStatement& statement, Interpreter& interpreter);

@@ -9,18 +9,18 @@
 
 namespace ombrix {
 
-std::unique_ptr<Statement> input_parse(Scanner& scanner) {
+std::optional<Statement> input_parse(Scanner& scanner) {
   InputStatement statement;
   for (;;) {
     std::optional<Variable> variable = variable_parse(scanner);
     if (!variable) {
-      if (statement.variables.empty()) return nullptr;
+      if (statement.variables.empty()) return std::nullopt;
       break;  // after a comma: the comma stays consumed and ends the list
     }
     statement.variables.push_back(*variable);
     if (!scan_expect(scanner, TOK_COMMA)) break;
   }
-  return std::make_unique<Statement>(Statement{std::move(statement)});
+  return Statement{std::move(statement)};
 }
 
 void input_list(const InputStatement& statement, std::FILE* out) {

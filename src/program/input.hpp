@@ -6,7 +6,7 @@
 namespace ombrix {
 
 // input -> INPUT variable {"," variable} [","]
-std::unique_ptr<Statement> input_parse(Scanner& scanner);
+std::optional<Statement> input_parse(Scanner& scanner);
 void input_list(const InputStatement& statement, std::FILE* out);
 int32_t input_execute(const InputStatement& statement, Interpreter& interpreter);
 

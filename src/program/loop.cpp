@@ -40,7 +40,7 @@ int32_t find_loop_exit(Interpreter& interpreter, int32_t for_line, char letter) 
   auto it = lines.find(for_line);
   if (it == lines.end()) return FLOW_CONTINUE;
   for (; it != lines.end(); ++it) {
-    if (!is_next_of(*it->second, letter)) continue;
+    if (!is_next_of(it->second, letter)) continue;
     ++it;
     return it == lines.end() ? FLOW_CONTINUE : it->first;
   }
@@ -48,26 +48,25 @@ int32_t find_loop_exit(Interpreter& interpreter, int32_t for_line, char letter) 
 }
 
 // for -> FOR variable "=" expression TO expression [STEP expression]
-std::unique_ptr<Statement> for_parse(Scanner& scanner) {
+std::optional<Statement> for_parse(Scanner& scanner) {
   std::optional<LetStatement> head = assignment_parse(scanner);
-  if (!head) return nullptr;
-  if (!scan_expect(scanner, TOK_TO)) return nullptr;
+  if (!head) return std::nullopt;
+  if (!scan_expect(scanner, TOK_TO)) return std::nullopt;
   Expression limit = expression_parse(scanner);
-  if (!limit) return nullptr;
+  if (!limit) return std::nullopt;
   Expression step;
   if (scan_expect(scanner, TOK_STEP)) {
     step = expression_parse(scanner);
-    if (!step) return nullptr;
+    if (!step) return std::nullopt;
   }
-  return std::make_unique<Statement>(
-      Statement{ForStatement{head->variable, std::move(head->value), std::move(limit), std::move(step)}});
+  return Statement{ForStatement{head->variable, std::move(head->value), std::move(limit), std::move(step)}};
 }
 
 // next -> NEXT variable
-std::unique_ptr<Statement> next_parse(Scanner& scanner) {
+std::optional<Statement> next_parse(Scanner& scanner) {
   std::optional<Variable> variable = variable_parse(scanner);
-  if (!variable) return nullptr;
-  return std::make_unique<Statement>(Statement{NextStatement{*variable}});
+  if (!variable) return std::nullopt;
+  return Statement{NextStatement{*variable}};
 }
 
 // The limit is evaluated before the step and both before the start, so in

@@ -41,8 +41,8 @@ inline bool loop_test_cells(const ForRecord& record, Number value) {
 // the FOR's line on, or -1 when there is none or it is the last line.
 int32_t find_loop_exit(Interpreter& interpreter, int32_t for_line, char letter);
 
-std::unique_ptr<Statement> for_parse(Scanner& scanner);
-std::unique_ptr<Statement> next_parse(Scanner& scanner);
+std::optional<Statement> for_parse(Scanner& scanner);
+std::optional<Statement> next_parse(Scanner& scanner);
 int32_t for_execute(const ForStatement& statement, Interpreter& interpreter, int32_t current, int32_t following);
 int32_t next_execute(const NextStatement& statement, Interpreter& interpreter, int32_t following);
 void for_list(const ForStatement& statement, std::FILE* out);

@@ -30,18 +30,18 @@ bool print_item_parse(Scanner& scanner, PrintItem& item) {
 
 }  // namespace
 
-std::unique_ptr<Statement> print_parse(Scanner& scanner) {
+std::optional<Statement> print_parse(Scanner& scanner) {
   PrintStatement statement;
   for (;;) {
     PrintItem item;
     if (!print_item_parse(scanner, item)) {
-      if (statement.items.empty()) return nullptr;
+      if (statement.items.empty()) return std::nullopt;
       break;  // after a comma: the comma stays consumed and ends the list
     }
     statement.items.push_back(std::move(item));
     if (!scan_expect(scanner, TOK_COMMA)) break;
   }
-  return std::make_unique<Statement>(Statement{std::move(statement)});
+  return Statement{std::move(statement)};
 }
 
 void print_execute(const PrintStatement& statement, EvalState& state) {

@@ -10,7 +10,7 @@ std::unique_ptr<StringLiteral> string_parse(Scanner& scanner);
 void string_list(const StringLiteral& literal, std::FILE* out);
 
 // print -> PRINT item {"," item} [","]; a trailing comma is accepted and ends the list.
-std::unique_ptr<Statement> print_parse(Scanner& scanner);
+std::optional<Statement> print_parse(Scanner& scanner);
 void print_execute(const PrintStatement& statement, EvalState& state);
 void print_list(const PrintStatement& statement, std::FILE* out);
 

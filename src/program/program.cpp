@@ -8,7 +8,7 @@
 
 namespace ombrix {
 
-void Program::insert(int32_t number, std::unique_ptr<Statement> statement) {
+void Program::insert(int32_t number, Statement statement) {
   if (number <= 0) return;  // dropped silently, with its statement
   compiled_.reset();
   if (lines_.empty() || number > lines_.rbegin()->first) {
@@ -25,8 +25,11 @@ void Program::erase(int32_t number) {
 }
 
 void Program::clear() {
-  lines_.clear();
+  // The compiled program's large arrays go first: freeing a large block
+  // makes malloc merge the small ones already freed, and the lines are
+  // tens of thousands of small blocks.
   compiled_.reset();
+  lines_.clear();
 }
 
 void Program::renumber() {
@@ -34,13 +37,13 @@ void Program::renumber() {
   old_numbers.reserve(lines_.size());
   for (const auto& line : lines_) old_numbers.push_back(line.first);
   const LineRenumbering renumbering(std::move(old_numbers));
-  std::map<int32_t, std::unique_ptr<Statement>> renumbered;
+  std::map<int32_t, Statement> renumbered;
   std::size_t position = 0;
   for (auto& [old_number, statement] : lines_) {
     // Past 2147483640 the next number would not fit; such a program would
     // need more than 214 million lines, far beyond what memory holds.
     const int32_t number = renumbered_line(position++);
-    jump_target_renumber(*statement, number, renumbering);
+    jump_target_renumber(statement, number, renumbering);
     renumbered.emplace_hint(renumbered.end(), number, std::move(statement));
   }
   lines_ = std::move(renumbered);
@@ -50,7 +53,7 @@ void Program::renumber() {
 const Statement* Program::find(int32_t number) const {
   if (number <= 0) return nullptr;
   const auto it = lines_.find(number);
-  return it == lines_.end() ? nullptr : it->second.get();
+  return it == lines_.end() ? nullptr : &it->second;
 }
 
 CompiledProgram& Program::compiled() {
@@ -65,7 +68,7 @@ void line_print(int32_t number, const Statement& statement, std::FILE* out) {
 }
 
 void program_list(const Program& program, std::FILE* out) {
-  for (const auto& [number, statement] : program.lines()) line_print(number, *statement, out);
+  for (const auto& [number, statement] : program.lines()) line_print(number, statement, out);
 }
 
 void interpreter_reset(Interpreter& interpreter) {

@@ -22,7 +22,7 @@ class Program {
  public:
   // Stores the line; a line with the same number is replaced. Numbers of 0
   // or less are not stored.
-  void insert(int32_t number, std::unique_ptr<Statement> statement);
+  void insert(int32_t number, Statement statement);
   void erase(int32_t number);
   void clear();
   // Numbers the lines 10, 20, 30 ... in order. A GOTO or GOSUB target written
@@ -33,13 +33,14 @@ class Program {
   bool empty() const { return lines_.empty(); }
   std::size_t size() const { return lines_.size(); }
   const Statement* find(int32_t number) const;
-  const std::map<int32_t, std::unique_ptr<Statement>>& lines() const { return lines_; }
+  const std::map<int32_t, Statement>& lines() const { return lines_; }
 
   // The program compiled; valid until the next change.
   CompiledProgram& compiled();
 
  private:
-  std::map<int32_t, std::unique_ptr<Statement>> lines_;
+  // A line's statement lives in its node of the tree: one allocation a line.
+  std::map<int32_t, Statement> lines_;
   std::optional<CompiledProgram> compiled_;  // none while it is out of date
 };
 

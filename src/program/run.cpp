@@ -338,11 +338,11 @@ void program_walk(Interpreter& interpreter) {
     const auto& [number, statement] = *at;
     if (interpreter.trace) {
       std::fputs("TR> ", stdout);
-      line_print(number, *statement, stdout);
+      line_print(number, statement, stdout);
     }
     const auto next = std::next(at);
     const int32_t following = next == lines.end() ? FLOW_CONTINUE : next->first;
-    const int32_t flow = statement_execute(*statement, interpreter, number, following);
+    const int32_t flow = statement_execute(statement, interpreter, number, following);
     if (flow == FLOW_CONTINUE) {
       at = next;
       continue;

@@ -32,10 +32,10 @@ int32_t shell_run(const char* command) {
 
 namespace ombrix {
 
-std::unique_ptr<Statement> shell_parse(Scanner& scanner) {
+std::optional<Statement> shell_parse(Scanner& scanner) {
   std::unique_ptr<StringLiteral> command = string_parse(scanner);
-  if (!command) return nullptr;
-  return std::make_unique<Statement>(Statement{ShellStatement{std::move(*command)}});
+  if (!command) return std::nullopt;
+  return Statement{ShellStatement{std::move(*command)}};
 }
 
 void shell_compile(const ShellStatement& statement, Compiler& compiler) {

@@ -17,7 +17,7 @@ using ShellRunner = int32_t (*)(const char* command);
 int32_t shell_run(const char* command);
 
 // shell -> SHELL string
-std::unique_ptr<Statement> shell_parse(Scanner& scanner);
+std::optional<Statement> shell_parse(Scanner& scanner);
 void shell_list(const ShellStatement& statement, std::FILE* out);
 
 class Compiler;

@@ -18,15 +18,15 @@ namespace ombrix {
 namespace {
 
 // let -> LET variable "=" expression
-std::unique_ptr<Statement> let_parse(Scanner& scanner) {
+std::optional<Statement> let_parse(Scanner& scanner) {
   std::optional<LetStatement> let = assignment_parse(scanner);
-  if (!let) return nullptr;
-  return std::make_unique<Statement>(Statement{std::move(*let)});
+  if (!let) return std::nullopt;
+  return Statement{std::move(*let)};
 }
 
 template <typename Keyword>
-std::unique_ptr<Statement> keyword_statement() {
-  return std::make_unique<Statement>(Statement{Keyword{}});
+std::optional<Statement> keyword_statement() {
+  return Statement{Keyword{}};
 }
 
 template <class... Ts>
@@ -69,12 +69,12 @@ TokenKind statement_kind(const Statement& statement) {
                     statement.body);
 }
 
-std::unique_ptr<Statement> statement_parse(Scanner& scanner) {
+std::optional<Statement> statement_parse(Scanner& scanner) {
   NestingGuard guard(scanner);
   scan_next(scanner);
   if (!guard.entered()) {  // a THEN chain too deep: its next keyword does not fit
     scan_unget(scanner);
-    return nullptr;
+    return std::nullopt;
   }
   switch (scanner.kind) {
     case TOK_PRINT: return print_parse(scanner);
@@ -89,11 +89,11 @@ std::unique_ptr<Statement> statement_parse(Scanner& scanner) {
     case TOK_STOP: return keyword_statement<StopStatement>();
     case TOK_CLS: return keyword_statement<ClsStatement>();
     case TOK_BEEP: return keyword_statement<BeepStatement>();
-    case TOK_REM: return std::make_unique<Statement>(Statement{RemStatement{std::string(scanner.text())}});
+    case TOK_REM: return Statement{RemStatement{std::string(scanner.text())}};
     case TOK_SHELL: return shell_parse(scanner);
     case TOK_FOR: return for_parse(scanner);
     case TOK_NEXT: return next_parse(scanner);
-    default: scan_unget(scanner); return nullptr;
+    default: scan_unget(scanner); return std::nullopt;
   }
 }
 

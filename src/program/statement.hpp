@@ -114,7 +114,7 @@ std::optional<LetStatement> assignment_parse(Scanner& scanner);
 // Reads one statement. On failure everything built is released and only the
 // token that did not fit is given back: the keyword and the tokens before
 // that one stay consumed. Nothing after a complete statement is read.
-std::unique_ptr<Statement> statement_parse(Scanner& scanner);
+std::optional<Statement> statement_parse(Scanner& scanner);
 
 // Runs the statement with its line's number and the next stored line's
 // number (-1 for none, and both -1 for a statement typed without a number).

@@ -220,8 +220,8 @@ TEST(RandomTest, RandomizeSeedsFromTheClock) {
     uint64_t seed;
   };
   Scanner scanner("randomize");
-  const std::unique_ptr<Statement> randomize = statement_parse(scanner);
-  ASSERT_NE(randomize, nullptr);
+  const std::optional<Statement> randomize = statement_parse(scanner);
+  ASSERT_TRUE(randomize);
   EXPECT_EQ(testing::capture_stdout([&] { statement_list(*randomize, stdout); }), "RANDOMIZE");
   for (const Case& c : {Case{0, 1}, Case{1234567, 1234567}, Case{1700000000, 1700000000}}) {
     Interpreter interpreter;

@@ -121,8 +121,8 @@ TEST(RelopDeathTest, UnknownKindIsFatal) {
 // The same through an IF whose operator record has been corrupted.
 TEST(RelopDeathTest, IfWithUnknownKindIsFatal) {
   Scanner scanner("IF 1 = 2 THEN PRINT 5");
-  std::unique_ptr<Statement> statement = statement_parse(scanner);
-  ASSERT_NE(statement, nullptr);
+  std::optional<Statement> statement = statement_parse(scanner);
+  ASSERT_TRUE(statement);
   std::get<IfStatement>(statement->body).op.kind = 99;
   EXPECT_EQ(testing::capture_stdout([&] { statement_list(*statement, stdout); }), "IF 1?2 THEN PRINT 5");
   EXPECT_EXIT(with_stdout_as_stderr([&] {

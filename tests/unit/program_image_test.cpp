@@ -16,8 +16,8 @@
 namespace ombrix {
 namespace {
 
-std::unique_ptr<Statement> rem_statement() { return std::make_unique<Statement>(Statement{RemStatement{"REM"}}); }
-std::unique_ptr<Statement> end_statement() { return std::make_unique<Statement>(Statement{EndStatement{}}); }
+Statement rem_statement() { return Statement{RemStatement{"REM"}}; }
+Statement end_statement() { return Statement{EndStatement{}}; }
 
 std::string expected_lines(const Program& program) {
   std::string text;
@@ -53,7 +53,7 @@ TEST(ProgramImage, EachLineStartsWhereItsCodeDoes) {
 
 TEST(ProgramImage, AChangeDropsWhatARunCached) {
   Program program;
-  program.insert(10, std::make_unique<Statement>(Statement{ReturnStatement{}}));
+  program.insert(10, Statement{ReturnStatement{}});
   Instruction& cached = program.compiled().code.instructions[0];
   cached.a = 20;  // as a run leaves a RETURN's cache
   cached.b = 7;

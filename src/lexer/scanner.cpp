@@ -1,5 +1,7 @@
 #include "lexer/scanner.hpp"
 
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace ombrix {
@@ -16,9 +18,24 @@ TokenMatch match_token_by_table(const Patterns& patterns, const char* at) {
 
 namespace {
 
-constexpr bool is_space(unsigned char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\r' || c == '\n'; }
-constexpr bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
-constexpr bool is_letter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+// The classes of the bytes, one table look-up each instead of a chain of
+// compares: every token starts with a look at its first byte or two.
+enum CharClass : uint8_t { OTHER = 0, SPACE = 1, DIGIT = 2, LETTER = 4 };
+
+struct CharClasses {
+  std::array<uint8_t, 256> of{};
+  constexpr CharClasses() {
+    for (unsigned char c : {' ', '\t', '\f', '\r', '\n'}) of[c] = SPACE;
+    for (int c = '0'; c <= '9'; ++c) of[static_cast<std::size_t>(c)] = DIGIT;
+    for (int c = 'A'; c <= 'Z'; ++c) of[static_cast<std::size_t>(c)] = LETTER;
+    for (int c = 'a'; c <= 'z'; ++c) of[static_cast<std::size_t>(c)] = LETTER;
+  }
+};
+constexpr CharClasses char_classes{};
+
+constexpr bool is_space(unsigned char c) { return char_classes.of[c] == SPACE; }
+constexpr bool is_digit(unsigned char c) { return char_classes.of[c] == DIGIT; }
+constexpr bool is_letter(unsigned char c) { return char_classes.of[c] == LETTER; }
 // Matching ignores letter case for ASCII letters only, as the C locale does.
 constexpr unsigned char upper(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
 
@@ -73,7 +90,20 @@ struct KeywordIndex {
 };
 constexpr KeywordIndex keyword_index{};
 
+// Every keyword is two letters or longer ("GO" begins GO TO and GO SUB).
+constexpr bool keywords_begin_with_two_letters() {
+  for (const TokenRule& rule : token_table) {
+    const char* p = rule.pattern;
+    if (p[0] == '^' && p[1] >= 'A' && p[1] <= 'Z' && !(p[2] >= 'A' && p[2] <= 'Z')) return false;
+  }
+  return true;
+}
+static_assert(keywords_begin_with_two_letters(), "a letter not followed by a letter is always a variable");
+
 TokenMatch match_letter(const char* at) {
+  // Most letters in a program are variables: with no letter after it, a
+  // letter begins no keyword.
+  if (!is_letter(static_cast<unsigned char>(at[1]))) return {TOK_VARIABLE, 1};
   const unsigned char first = upper(static_cast<unsigned char>(at[0]));
   if (first == 'G') {
     if (std::size_t n = match_go(at, "TO")) return {TOK_GOTO, n};
@@ -155,21 +185,17 @@ TokenMatch match_token_fast(const char* at) {
   }
 }
 
-void scan_next_matching(Scanner& scanner) {
-  scanner.token = nullptr;
-  scanner.length = 0;
-  if (scanner.patterns == nullptr) {
-    // Only the white-space rule matches at a blank, so the fast path skips
-    // blanks here instead of matching them as tokens.
-    while (is_space(static_cast<unsigned char>(*scanner.cursor))) ++scanner.cursor;
-  }
+namespace {
+
+// The reference path: the table's rules, white space matched as a token.
+// Out of line, so that the fast path saves no registers for it.
+[[gnu::noinline]] void scan_next_by_table(Scanner& scanner) {
   for (;;) {
     if (*scanner.cursor == '\0') {
       scanner.kind = TOK_EOL;
       return;
     }
-    const TokenMatch match = scanner.patterns != nullptr ? match_token_by_table(*scanner.patterns, scanner.cursor)
-                                                         : match_token_fast(scanner.cursor);
+    const TokenMatch match = match_token_by_table(*scanner.patterns, scanner.cursor);
     if (match.kind == TOK_INVALID) {
       scanner.kind = TOK_INVALID;
       return;
@@ -182,6 +208,32 @@ void scan_next_matching(Scanner& scanner) {
     scanner.length = match.length;
     return;
   }
+}
+
+}  // namespace
+
+void scan_next_matching(Scanner& scanner) {
+  scanner.token = nullptr;
+  scanner.length = 0;
+  if (scanner.patterns != nullptr) {
+    scan_next_by_table(scanner);
+    return;
+  }
+  // Only the white-space rule matches at a blank, so the fast path skips
+  // blanks here instead of matching them as tokens.
+  const char* at = scanner.cursor;
+  while (is_space(static_cast<unsigned char>(*at))) ++at;
+  scanner.cursor = at;
+  if (*at == '\0') {
+    scanner.kind = TOK_EOL;
+    return;
+  }
+  const TokenMatch match = match_token_fast(at);
+  scanner.kind = match.kind;
+  if (match.kind == TOK_INVALID) return;
+  scanner.cursor = at + match.length;
+  scanner.token = at;
+  scanner.length = match.length;
 }
 
 }  // namespace ombrix

@@ -50,14 +50,11 @@ std::optional<Number> Expression::literal() const {
   return node_literal(node);
 }
 
-uint32_t NodeBuffer::push(const Node& node) {
-  if (size_ < LOCAL) {
-    local_[size_] = node;
-  } else {
-    if (heap_.empty()) heap_.assign(local_, local_ + LOCAL);
-    heap_.resize(size_);  // after a truncation
-    heap_.push_back(node);
-  }
+// Once on the heap, the nodes stay there, also after a truncation.
+uint32_t NodeBuffer::push_on_heap(const Node& node) {
+  if (heap_.empty()) heap_.assign(local_, local_ + size_);
+  heap_.resize(size_);  // after a truncation
+  heap_.push_back(node);
   return ++size_;
 }
 

@@ -104,11 +104,17 @@ class NodeBuffer {
   uint32_t size() const { return size_; }
   const Node* data() const { return heap_.empty() ? local_ : heap_.data(); }
   // Appends a node; returns its index in the expression (from 1).
-  uint32_t push(const Node& node);
+  uint32_t push(const Node& node) {
+    if (size_ >= LOCAL || !heap_.empty()) return push_on_heap(node);
+    local_[size_] = node;
+    return ++size_;
+  }
   // Drops the nodes after the first `size`, which a failed parse appended.
   void truncate(uint32_t size);
 
  private:
+  uint32_t push_on_heap(const Node& node);
+
   static constexpr uint32_t LOCAL = 64;
   Node local_[LOCAL];
   std::vector<Node> heap_;

@@ -274,6 +274,22 @@ TEST(ExpressionTest, HundredThousandOpeningParenthesesFailWithoutCrashing) {
 // A finished parse leaves no nesting behind, also when it fails at its
 // deepest level: two expressions that are each nested deeper than half the
 // limit parse one after the other on one line.
+// A built-in form that fails after its keyword drops the nodes its argument
+// had made, also when they were too many for the parser's buffer on the
+// stack; the form that follows then parses alone.
+TEST(ExpressionTest, NodesOfAFailedArgumentAreDropped) {
+  for (int depth : {3, 40}) {
+    SCOPED_TRACE(depth);
+    std::string argument = "1";
+    for (int i = 0; i < depth; ++i) argument = "(" + argument + "+1)";
+    const Parsed parsed = parse("SIN(" + argument + " COS(0)-ABS(-2)");
+    ASSERT_TRUE(parsed.tree);
+    EXPECT_EQ(listing(parsed.tree), "COS (0)-ABS (-2)");
+    EvalState state;
+    EXPECT_TRUE(same_bits(expression_eval(parsed.tree, state), R(std::cos(runtime_float(0.0f)) - 2.0f)));
+  }
+}
+
 TEST(ExpressionTest, NestingIsReleasedAfterEachParse) {
   const int depth = MAX_NESTING * 2 / 3;
   struct Case {

@@ -38,7 +38,8 @@ std::optional<Variable> variable_parse(Scanner& scanner) {
   return std::nullopt;
 }
 
-Expression::Expression(const Node* nodes, uint32_t count) : block_(new Node[count + 1]) {
+Expression::Expression(const Node* nodes, uint32_t count)
+    : block_(static_cast<Node*>(block_allocate((count + 1) * sizeof(Node)))) {
   block_[0] = Node{NodeKind::INTEGER, 0, 0, count};
   std::copy(nodes, nodes + count, block_.get() + 1);
 }

@@ -21,6 +21,7 @@
 #include <optional>
 #include <vector>
 
+#include "expr/block_pool.hpp"
 #include "expr/code.hpp"
 #include "expr/eval_state.hpp"
 #include "lexer/scanner.hpp"
@@ -94,7 +95,11 @@ class Expression {
   std::optional<Number> literal() const;
 
  private:
-  std::unique_ptr<Node[]> block_;  // block_[0].value: the number of nodes after it
+  // Gives the block back to the pool, whose size is in its first node.
+  struct Release {
+    void operator()(Node* block) const { block_free(block, (block[0].value + 1) * sizeof(Node)); }
+  };
+  std::unique_ptr<Node[], Release> block_;  // block_[0].value: the number of nodes after it
 };
 
 // The nodes of an expression while it is parsed. Most expressions fit in

@@ -36,7 +36,7 @@ std::optional<int32_t> constant_target(const Expression& target) {
   return number_to_int(*literal);
 }
 
-CompiledProgram program_compile(const std::map<int32_t, Statement>& lines) {
+CompiledProgram program_compile(const ProgramLines& lines) {
   CompiledProgram program;
   program.lines.reserve(lines.size());
   // Most lines compile to one or two instructions and use a constant or

@@ -61,7 +61,7 @@ class Compiler {
   uint32_t input(const InputStatement& statement);
 
  private:
-  friend CompiledProgram program_compile(const std::map<int32_t, Statement>& lines);
+  friend CompiledProgram program_compile(const ProgramLines& lines);
 
   struct Jump {
     uint32_t instruction;
@@ -83,7 +83,7 @@ class Compiler {
 // dispatch over them.
 void statement_compile(const Statement& statement, Compiler& compiler);
 
-CompiledProgram program_compile(const std::map<int32_t, Statement>& lines);
+CompiledProgram program_compile(const ProgramLines& lines);
 
 // A flow code that a constant target gives (GOTO 100, GOSUB 100): the
 // line number, or nothing where the target is computed.

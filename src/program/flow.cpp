@@ -8,7 +8,7 @@
 
 namespace ombrix {
 
-IfStatement::IfStatement(Expression l, RelationalOperator o, Expression r, std::unique_ptr<Statement> t)
+IfStatement::IfStatement(Expression l, RelationalOperator o, Expression r, BlockPtr<Statement> t)
     : left(std::move(l)), op(o), right(std::move(r)), then(std::move(t)) {}
 IfStatement::IfStatement(IfStatement&&) noexcept = default;
 IfStatement& IfStatement::operator=(IfStatement&&) noexcept = default;
@@ -74,7 +74,7 @@ std::optional<Statement> if_parse(Scanner& scanner) {
   // Any statement may follow, another IF too, but not a bare line number.
   std::optional<Statement> then = statement_parse(scanner);
   if (!then) return std::nullopt;
-  return Statement{IfStatement(std::move(left), *op, std::move(right), std::make_unique<Statement>(std::move(*then)))};
+  return Statement{IfStatement(std::move(left), *op, std::move(right), block_new<Statement>(std::move(*then)))};
 }
 
 std::optional<Statement> goto_parse(Scanner& scanner) {

@@ -37,7 +37,7 @@ void Program::renumber() {
   old_numbers.reserve(lines_.size());
   for (const auto& line : lines_) old_numbers.push_back(line.first);
   const LineRenumbering renumbering(std::move(old_numbers));
-  std::map<int32_t, Statement> renumbered;
+  ProgramLines renumbered;
   std::size_t position = 0;
   for (auto& [old_number, statement] : lines_) {
     // Past 2147483640 the next number would not fit; such a program would

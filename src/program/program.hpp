@@ -33,14 +33,14 @@ class Program {
   bool empty() const { return lines_.empty(); }
   std::size_t size() const { return lines_.size(); }
   const Statement* find(int32_t number) const;
-  const std::map<int32_t, Statement>& lines() const { return lines_; }
+  const ProgramLines& lines() const { return lines_; }
 
   // The program compiled; valid until the next change.
   CompiledProgram& compiled();
 
  private:
   // A line's statement lives in its node of the tree: one allocation a line.
-  std::map<int32_t, Statement> lines_;
+  ProgramLines lines_;
   std::optional<CompiledProgram> compiled_;  // none while it is out of date
 };
 

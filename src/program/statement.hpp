@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "expr/block_pool.hpp"
 #include "expr/expression.hpp"
 #include "lexer/scanner.hpp"
 
@@ -52,7 +54,7 @@ struct RelationalOperator {
 };
 
 struct IfStatement {
-  IfStatement(Expression l, RelationalOperator o, Expression r, std::unique_ptr<Statement> t);
+  IfStatement(Expression l, RelationalOperator o, Expression r, BlockPtr<Statement> t);
   IfStatement(IfStatement&&) noexcept;
   IfStatement& operator=(IfStatement&&) noexcept;
   ~IfStatement();
@@ -60,7 +62,7 @@ struct IfStatement {
   Expression left;
   RelationalOperator op;
   Expression right;
-  std::unique_ptr<Statement> then;  // runs with the IF's own line numbers
+  BlockPtr<Statement> then;  // runs with the IF's own line numbers
 };
 
 struct GotoStatement {
@@ -104,6 +106,11 @@ struct Statement {
                ShellStatement, BeepStatement, ForStatement, NextStatement>
       body;
 };
+
+// The stored program's lines in order of number, each statement in its
+// node of the tree.
+using ProgramLines =
+    std::map<int32_t, Statement, std::less<int32_t>, BlockAllocator<std::pair<const int32_t, Statement>>>;
 
 // The token kind of the statement's keyword.
 TokenKind statement_kind(const Statement& statement);

@@ -62,22 +62,31 @@ uint32_t NodeBuffer::push_on_heap(const Node& node) {
 void NodeBuffer::truncate(uint32_t size) { size_ = size; }
 
 // primary -> variable | number | "(" expression ")" | builtin
+//
+// Each alternative begins by reading one token and gives it back when it is
+// not its own; so the token is read once here, and the alternative it
+// begins takes over.
 bool primary_parse(Scanner& scanner, NodeBuffer& nodes) {
-  if (std::optional<Variable> variable = variable_parse(scanner)) {
-    nodes.push(Node{NodeKind::VARIABLE, static_cast<uint8_t>(variable->letter), variable->slot, 0});
-    return true;
+  scan_next(scanner);
+  switch (scanner.kind) {
+    case TOK_VARIABLE: {
+      const char letter = scanner.text()[0];
+      nodes.push(
+          Node{NodeKind::VARIABLE, static_cast<uint8_t>(letter), static_cast<uint8_t>(variable_slot(letter)), 0});
+      return true;
+    }
+    case TOK_NUMBER: {
+      const Number literal = number_from_text(scanner.text());
+      nodes.push(Node{literal.is_integer() ? NodeKind::INTEGER : NodeKind::REAL, 0, 0, literal.payload});
+      return true;
+    }
+    case TOK_LPAREN:
+      // "(" and what the inner parse read stay consumed when it fails.
+      if (!expression_parse(scanner, nodes) || !scan_expect(scanner, TOK_RPAREN)) return false;
+      nodes.push(Node{NodeKind::PARENS, 0, 0, 0});
+      return true;
+    default: scan_unget(scanner); return builtin_parse(scanner, nodes);
   }
-  if (std::optional<Number> literal = number_parse(scanner)) {
-    nodes.push(Node{literal->is_integer() ? NodeKind::INTEGER : NodeKind::REAL, 0, 0, literal->payload});
-    return true;
-  }
-  if (scan_expect(scanner, TOK_LPAREN)) {
-    // "(" and what the inner parse read stay consumed when it fails.
-    if (!expression_parse(scanner, nodes) || !scan_expect(scanner, TOK_RPAREN)) return false;
-    nodes.push(Node{NodeKind::PARENS, 0, 0, 0});
-    return true;
-  }
-  return builtin_parse(scanner, nodes);
 }
 
 // factor -> primary ["^" primary]

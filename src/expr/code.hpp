@@ -172,6 +172,24 @@ inline Number number_of_word(uint64_t word) { return std::bit_cast<Number>(word)
 inline bool both_integer_words(uint64_t x, uint64_t y) { return static_cast<uint32_t>(x | y) == NUMBER_INTEGER; }
 inline int32_t word_integer(uint64_t word) { return static_cast<int32_t>(word >> 32); }
 
+// The single-precision steps of +, * and /, on words: where neither operand
+// is absent and one is real. Each operand becomes a real (an integer the
+// nearest one) and the result is the operation's, with real_result's NaN.
+// They stay in registers, as a Number returned through the general
+// arithmetic does not.
+inline bool both_present_words(uint64_t x, uint64_t y) { return static_cast<uint32_t>(x | y) <= NUMBER_REAL; }
+inline float word_real(uint64_t word) {
+  const auto payload = static_cast<uint32_t>(word >> 32);
+  if (static_cast<uint32_t>(word) == NUMBER_INTEGER) return static_cast<float>(static_cast<int32_t>(payload));
+  return std::bit_cast<float>(payload);
+}
+inline uint64_t real_word(float value) { return uint64_t{std::bit_cast<uint32_t>(value)} << 32 | NUMBER_REAL; }
+inline float real_add(float x, float y) { return real_result(x + y, x, y); }
+inline float real_multiply(float x, float y) { return real_result(x * y, x, y); }
+inline float real_divide(float x, float y) { return real_result(x / y, x, y); }
+// A lone term's real value + 0: -0 becomes +0, everything else stays.
+inline float lone_real(float value) { return value == 0.0f ? 0.0f : value; }
+
 // The value a lone term's expression gives: the term's value + integer 0,
 // which changes nothing but a real -0.
 inline Number lone_value(Number n) {

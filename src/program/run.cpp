@@ -37,6 +37,12 @@ void run_halted(Interpreter& interpreter, int32_t line) {
 
 Number lone_if(const Instruction& in, Number n) { return (in.mode & LONE) != 0 ? lone_value(n) : n; }
 
+// A real result as its cell's word, with the lone term's "+ 0" where the
+// instruction asks for it.
+uint64_t real_result_word(const Instruction& in, float value) {
+  return real_word((in.mode & LONE) != 0 ? lone_real(value) : value);
+}
+
 // Two integers whose quotient and remainder have 32 bits: the divisor is
 // neither 0 nor -1 (which would overflow on -2^31).
 bool divisible_integers(uint64_t x, uint64_t y) {
@@ -104,11 +110,17 @@ void run_compiled(Interpreter& interpreter) {
       case Op::NEGATE: cells[in.a] = lone_if(in, cell_negate(cells[in.b])); break;
       // Two integer operands, the common case, are done inline on the
       // cells' words (see word_of).
+      // Single-precision steps are inline too, on floats in registers.
       case Op::ADD: {
         const uint64_t x = word_of(cells[in.b]);
         const uint64_t y = word_of(cells[in.c]);
-        cells[in.a] = both_integer_words(x, y) ? number_of_word(x + y)
-                                               : lone_if(in, cell_add(number_of_word(x), number_of_word(y)));
+        if (both_integer_words(x, y)) {
+          cells[in.a] = number_of_word(x + y);
+        } else if (both_present_words(x, y)) {
+          cells[in.a] = number_of_word(real_result_word(in, real_add(word_real(x), word_real(y))));
+        } else {
+          cells[in.a] = ABSENT_NUMBER;
+        }
         break;
       }
       case Op::SUBTRACT: {
@@ -121,15 +133,25 @@ void run_compiled(Interpreter& interpreter) {
       case Op::MULTIPLY: {
         const uint64_t x = word_of(cells[in.b]);
         const uint64_t y = word_of(cells[in.c]);
-        cells[in.a] = both_integer_words(x, y) ? number_of_word(x * (y >> 32))
-                                               : lone_if(in, cell_multiply(number_of_word(x), number_of_word(y)));
+        if (both_integer_words(x, y)) {
+          cells[in.a] = number_of_word(x * (y >> 32));
+        } else if (both_present_words(x, y)) {
+          cells[in.a] = number_of_word(real_result_word(in, real_multiply(word_real(x), word_real(y))));
+        } else {
+          cells[in.a] = ABSENT_NUMBER;
+        }
         break;
       }
       case Op::DIVIDE: {
         const uint64_t x = word_of(cells[in.b]);
         const uint64_t y = word_of(cells[in.c]);
-        cells[in.a] = divisible_integers(x, y) ? number_from_int(word_integer(x) / word_integer(y))
-                                               : lone_if(in, cell_divide(number_of_word(x), number_of_word(y)));
+        if (divisible_integers(x, y)) {
+          cells[in.a] = number_from_int(word_integer(x) / word_integer(y));
+        } else if (both_present_words(x, y) && !both_integer_words(x, y)) {
+          cells[in.a] = number_of_word(real_result_word(in, real_divide(word_real(x), word_real(y))));
+        } else {
+          cells[in.a] = lone_if(in, cell_divide(number_of_word(x), number_of_word(y)));  // by 0 or -1, or absent
+        }
         break;
       }
       case Op::INT_DIVIDE: {

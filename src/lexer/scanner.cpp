@@ -33,6 +33,26 @@ struct CharClasses {
 };
 constexpr CharClasses char_classes{};
 
+// The bytes that are a whole token by themselves, whatever follows them:
+// TOK_INVALID for every other byte.
+struct OneByteTokens {
+  std::array<TokenKind, 256> kind{};
+  constexpr OneByteTokens() {
+    kind.fill(TOK_INVALID);
+    kind['='] = TOK_EQ;
+    kind['+'] = TOK_PLUS;
+    kind['-'] = TOK_MINUS;
+    kind['*'] = TOK_TIMES;
+    kind['/'] = TOK_DIVIDE;
+    kind['\\'] = TOK_INTDIV;
+    kind[','] = TOK_COMMA;
+    kind['^'] = TOK_POWER;
+    kind['('] = TOK_LPAREN;
+    kind[')'] = TOK_RPAREN;
+  }
+};
+constexpr OneByteTokens one_byte_tokens{};
+
 constexpr bool is_space(unsigned char c) { return char_classes.of[c] == SPACE; }
 constexpr bool is_digit(unsigned char c) { return char_classes.of[c] == DIGIT; }
 constexpr bool is_letter(unsigned char c) { return char_classes.of[c] == LETTER; }
@@ -157,6 +177,7 @@ TokenMatch match_token_fast(const char* at) {
     while (is_space(static_cast<unsigned char>(at[n]))) ++n;
     return {TOK_SPACE, n};
   }
+  if (one_byte_tokens.kind[c] != TOK_INVALID) return {one_byte_tokens.kind[c], 1};
   switch (c) {
     case '<':
       if (at[1] == '=') return {TOK_LE, 2};
@@ -166,16 +187,6 @@ TokenMatch match_token_fast(const char* at) {
       if (at[1] == '=') return {TOK_GE, 2};
       if (at[1] == '<') return {TOK_GTLT, 2};
       return {TOK_GT, 1};
-    case '=': return {TOK_EQ, 1};
-    case '+': return {TOK_PLUS, 1};
-    case '-': return {TOK_MINUS, 1};
-    case '*': return {TOK_TIMES, 1};
-    case '/': return {TOK_DIVIDE, 1};
-    case '\\': return {TOK_INTDIV, 1};
-    case ',': return {TOK_COMMA, 1};
-    case '^': return {TOK_POWER, 1};
-    case '(': return {TOK_LPAREN, 1};
-    case ')': return {TOK_RPAREN, 1};
     case '"': {
       const char* close = std::strchr(at + 1, '"');
       if (close == nullptr) return {TOK_INVALID, 0};
@@ -228,11 +239,24 @@ void scan_next_matching(Scanner& scanner) {
     scanner.kind = TOK_EOL;
     return;
   }
+  scanner.token = at;
+  // The tokens of one byte, and a letter that no letter follows (always a
+  // variable, see match_letter), need no call: most tokens of a program
+  // are these.
+  const auto c = static_cast<unsigned char>(*at);
+  if (one_byte_tokens.kind[c] != TOK_INVALID || (is_letter(c) && !is_letter(static_cast<unsigned char>(at[1])))) {
+    scanner.kind = is_letter(c) ? TOK_VARIABLE : one_byte_tokens.kind[c];
+    scanner.cursor = at + 1;
+    scanner.length = 1;
+    return;
+  }
   const TokenMatch match = match_token_fast(at);
   scanner.kind = match.kind;
-  if (match.kind == TOK_INVALID) return;
+  if (match.kind == TOK_INVALID) {
+    scanner.token = nullptr;
+    return;
+  }
   scanner.cursor = at + match.length;
-  scanner.token = at;
   scanner.length = match.length;
 }
 

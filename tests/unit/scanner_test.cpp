@@ -167,6 +167,9 @@ TEST_F(ScannerTest, FastMatcherAgreesWithTableOnGeneratedCorpus) {
       ASSERT_EQ(fast.kind, table.kind) << "at " << at << " in '" << line << "'";
       ASSERT_EQ(fast.length, table.length) << "at " << at << " in '" << line << "'";
     }
+    // And the scanner itself, which takes the one-byte tokens and lone
+    // letters without the matcher.
+    ASSERT_EQ(tokens(line), tokens(line, &patterns)) << "in '" << line << "'";
     ++lines;
   }
   EXPECT_EQ(lines, 60000);

@@ -27,20 +27,10 @@ class ExpressionCompiler {
  public:
   ExpressionCompiler(const Expression& expression, Code& code) : e_(expression), code_(code) {}
 
-  // (sign1 * term1) + (sign2 * term2). The lone term's "+ 0" is left to the
-  // caller, which knows whether its use can tell -0 from +0.
-  Part expression_without_lone(uint32_t root, bool& lone) {
-    lone = e_[root].kind != NodeKind::SUM;
-    if (lone) return signed_term(root);
-    const Part x = signed_term(e_.first_operand(root));
-    const Part y = term(Expression::last_operand(root));
-    return binary(e_[root].token == TOK_MINUS ? Op::SUBTRACT : Op::ADD, x, y);
-  }
-
+  // (sign1 * term1) + (sign2 * term2), a lone term gaining "+ 0".
   Part expression(uint32_t root) {
-    bool lone = false;
-    const Part x = expression_without_lone(root, lone);
-    return lone ? lone_value_of(x) : x;
+    const Part x = value(root);
+    return e_[root].kind == NodeKind::SUM ? x : lone_value_of(x);
   }
 
   // The lone term's value + 0: the instruction that computed it does that
@@ -57,51 +47,63 @@ class ExpressionCompiler {
     return Part{t, true, true};
   }
 
- private:
-  Part signed_term(uint32_t root) {
-    if (e_[root].kind != NodeKind::SIGN) return term(root);
-    const Part x = term(Expression::last_operand(root));
-    return e_[root].token == TOK_MINUS ? unary(Op::NEGATE, x) : x;
-  }
-
-  Part term(uint32_t root) {
-    if (e_[root].kind != NodeKind::MULOP) return factor(root);
-    const Part a = factor(e_.first_operand(root));
-    const Part b = factor(Expression::last_operand(root));
-    switch (e_[root].token) {
-      case TOK_MOD: return binary(Op::MODULO, a, b);
-      case TOK_INTDIV: return binary(Op::INT_DIVIDE, a, b);
-      case TOK_DIVIDE: return binary(Op::DIVIDE, a, b);
-      default: return binary(Op::MULTIPLY, a, b);
-    }
-  }
-
-  Part factor(uint32_t root) {
-    if (e_[root].kind != NodeKind::POWER) return primary(root);
-    const Part base = primary(e_.first_operand(root));
-    return binary(Op::POWER, base, primary(Expression::last_operand(root)));
-  }
-
-  Part primary(uint32_t root) {
+  // The value of the node at `root`, by its kind alone: every kind belongs
+  // to one level of the grammar, so one switch compiles them all, and a
+  // level without its operator costs no call. The "+ 0" of a lone term
+  // is the caller's (see expression).
+  Part value(uint32_t root) {
     const Node& node = e_[root];
     switch (node.kind) {
-      case NodeKind::VARIABLE: return Part{node.slot};
-      // A literal is never a -0: it has no sign.
+      case NodeKind::VARIABLE:
       case NodeKind::INTEGER:
-      case NodeKind::REAL: return Part{code_.constant(node_literal(node)), false, true};
+      case NodeKind::REAL: return leaf(node);
       case NodeKind::PARENS: return expression(Expression::last_operand(root));
       // RND is never -0, TIME is an integer.
       case NodeKind::RND: return result(Op::RND, 0, 0, true);
       case NodeKind::TIME: return result(Op::TIME, 0, 0, true);
-      default: {
+      case NodeKind::CALL: {
         const Part x = expression(Expression::last_operand(root));
         return result(Op::CALL, x.cell, node.token, false);
       }
+      // A sign of +1 changes nothing.
+      case NodeKind::SIGN: {
+        const Part x = value(Expression::last_operand(root));
+        return node.token == TOK_MINUS ? result(Op::NEGATE, x.cell, 0, false) : x;
+      }
+      case NodeKind::POWER: return binary(Op::POWER, root);
+      case NodeKind::SUM: return binary(node.token == TOK_MINUS ? Op::SUBTRACT : Op::ADD, root);
+      case NodeKind::MULOP: break;
+    }
+    switch (node.token) {
+      case TOK_MOD: return binary(Op::MODULO, root);
+      case TOK_INTDIV: return binary(Op::INT_DIVIDE, root);
+      case TOK_DIVIDE: return binary(Op::DIVIDE, root);
+      default: return binary(Op::MULTIPLY, root);
     }
   }
 
-  Part unary(Op op, Part x) { return result(op, x.cell, 0, false); }
-  Part binary(Op op, Part x, Part y) { return result(op, x.cell, y.cell, false); }
+ private:
+  // A variable or a literal: its own cell, no instruction.
+  Part leaf(const Node& node) {
+    if (node.kind == NodeKind::VARIABLE) return Part{node.slot};
+    return Part{code_.constant(node_literal(node)), false, true};  // a literal is never a -0: it has no sign
+  }
+
+  // An operand: most are leaves, taken here without a call.
+  Part operand(uint32_t root) {
+    const Node& node = e_[root];
+    if (node.kind == NodeKind::VARIABLE || node.kind == NodeKind::INTEGER || node.kind == NodeKind::REAL) {
+      return leaf(node);
+    }
+    return value(root);
+  }
+
+  // The operator at `root` on its two operands, the first compiled first.
+  Part binary(Op op, uint32_t root) {
+    const Part x = operand(e_.first_operand(root));
+    const Part y = operand(Expression::last_operand(root));
+    return result(op, x.cell, y.cell, false);
+  }
 
   // An instruction that writes a new temporary.
   Part result(Op op, uint32_t b, uint32_t c, bool lone_ready) {
@@ -119,8 +121,7 @@ class ExpressionCompiler {
 uint32_t expression_compile(const Expression& expression, Code& code, ExpressionUse use) {
   ExpressionCompiler compiler(expression, code);
   if (use == ExpressionUse::exact) return compiler.expression(expression.root()).cell;
-  bool lone = false;
-  return compiler.expression_without_lone(expression.root(), lone).cell;
+  return compiler.value(expression.root()).cell;
 }
 
 void expression_compile_into(const Expression& expression, Code& code, uint32_t destination) {

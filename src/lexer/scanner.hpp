@@ -69,6 +69,14 @@ inline void scan_next(Scanner& scanner) {
     scanner.cursor += scanner.length;
     return;
   }
+  // The end of the line cannot be given back, and the parsers look at it
+  // several times: it is found here without a call.
+  if (*scanner.cursor == '\0') {
+    scanner.kind = TOK_EOL;
+    scanner.token = nullptr;
+    scanner.length = 0;
+    return;
+  }
   scan_next_matching(scanner);
 }
 

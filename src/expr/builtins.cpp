@@ -52,15 +52,8 @@ bool form_parse(Scanner& scanner, NodeBuffer& nodes, const BuiltinForm& form) {
 }  // namespace
 
 Number builtin_apply(TokenKind kind, Number x) {
+  if (const RealFunction f = real_function(kind)) return number_from_float(f(number_to_real(x)));
   switch (kind) {
-    case TOK_SIN: return number_from_float(std::sin(number_to_real(x)));
-    case TOK_COS: return number_from_float(std::cos(number_to_real(x)));
-    case TOK_TAN: return number_from_float(std::tan(number_to_real(x)));
-    case TOK_COT: return number_from_float(1.0f / std::tan(number_to_real(x)));
-    case TOK_ATN: return number_from_float(std::atan(number_to_real(x)));
-    case TOK_EXP: return number_from_float(std::exp(number_to_real(x)));
-    case TOK_LOG: return number_from_float(std::log(number_to_real(x)));
-    case TOK_SQR: return number_from_float(std::sqrt(number_to_real(x)));
     case TOK_ABS:
       if (x.is_integer()) return x.integer() < 0 ? number_from_int(static_cast<int32_t>(0u - x.payload)) : x;
       return Number{NUMBER_REAL, x.payload & 0x7fffffffu};

@@ -11,11 +11,6 @@ Number cell_int_divide(Number x, Number y) { return both_present(x, y) ? number_
 Number cell_modulo(Number x, Number y) { return both_present(x, y) ? number_mod(x, y) : ABSENT_NUMBER; }
 Number cell_power(Number x, Number y) { return both_present(x, y) ? number_pow(x, y) : ABSENT_NUMBER; }
 
-Number cell_call(uint8_t function, Number x) {
-  if (is_absent(x)) return x;
-  return builtin_apply(static_cast<TokenKind>(function), x);
-}
-
 namespace {
 
 // What each operand field of an instruction holds.

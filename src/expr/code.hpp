@@ -219,8 +219,6 @@ inline Number cell_divide(Number x, Number y) { return both_present(x, y) ? numb
 Number cell_int_divide(Number x, Number y);
 Number cell_modulo(Number x, Number y);
 Number cell_power(Number x, Number y);
-// A one-argument built-in of x; the absent value gives the absent value.
-Number cell_call(uint8_t function, Number x);
 
 // The operand of an IF as a single-precision real: the absent value
 // compares like a NaN.

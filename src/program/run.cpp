@@ -169,7 +169,19 @@ void run_compiled(Interpreter& interpreter) {
         break;
       }
       case Op::POWER: cells[in.a] = lone_if(in, cell_power(cells[in.b], cells[in.c])); break;
-      case Op::CALL: cells[in.a] = lone_if(in, cell_call(static_cast<uint8_t>(in.c), cells[in.b])); break;
+      case Op::CALL: {
+        const auto function = static_cast<TokenKind>(in.c);
+        const uint64_t x = word_of(cells[in.b]);
+        if (static_cast<uint32_t>(x) == NUMBER_ABSENT) {
+          cells[in.a] = ABSENT_NUMBER;
+        } else if (const RealFunction f = real_function(function)) {
+          // SQR, SIN and the like on a float in a register.
+          cells[in.a] = number_of_word(real_result_word(in, f(word_real(x))));
+        } else {
+          cells[in.a] = lone_if(in, builtin_apply(function, number_of_word(x)));
+        }
+        break;
+      }
       case Op::RND: cells[in.a] = number_from_float(random_next(eval)); break;
       case Op::TIME: cells[in.a] = number_from_int(time_of_day(eval)); break;
       case Op::PRINT: number_print(value_of(cells[in.a])); break;

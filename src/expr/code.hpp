@@ -36,11 +36,12 @@
 //   GOSUB           -         target pc     following     -            GOSUB a constant line
 //   GOSUB_TO        -         x             following     -            GOSUB the line x names
 //   RETURN          -         cached line   cached pc     -
-//   IF_LE ... IF_EQ -         skip pc       left          right        skips the THEN statement when the test fails
+//   IF_LE ... IF_EQ -         skip pc       left          right        skips THEN's statement if the test fails
 //   JUMP_LE ...     -         target pc     left          right        IF ... THEN GOTO a constant line
-//   FOR_LIMITS      slot      skip pc       limit         step         records limit and step; skips the FOR if either
-//   is absent FOR_TEST        slot      exit pc       following     exit jumps   records the body line and tests the
-//   loop NEXT            slot      cached line   cached pc     exit jumps END             -         -             - -
+//   FOR_LIMITS      slot      skip pc       limit         step         records both, or skips the FOR (one absent)
+//   FOR_TEST        slot      exit pc       following     exit jumps   records the body line and tests the loop
+//   NEXT            slot      cached line   cached pc     exit jumps
+//   END             -         -             -             -
 //   STOP, CLS, BEEP, RANDOMIZE                                         as the statements
 //   SHELL           -         text          -             -
 //   INPUT           -         input list    -             -

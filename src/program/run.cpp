@@ -70,16 +70,17 @@ void run_compiled(Interpreter& interpreter) {
   uint64_t jumps_left = interpreter.jump_budget != 0 ? interpreter.jump_budget : UINT64_MAX;
   Instruction* ip = code;
 
-  // Every jump and every END looks for a halt: an endless run passes a
+  // Ends the run here (always false), reporting the halt that came, if one
+  // did. Every jump and every END looks for a halt: an endless run passes a
   // jump again and again, so a halt is seen in time, and the straight
   // stretches between jumps pay nothing for it.
-  const auto halted = [&] {
+  const auto end_run = [&] {
     stop_at(interpreter, program, ip);
     return false;
   };
   // Jumps to the instruction; false when the run ends instead.
   const auto jump = [&](uint32_t target) {
-    if (interpreter.halt != HALT_NONE || --jumps_left == 0) return halted();
+    if (interpreter.halt != HALT_NONE || --jumps_left == 0) return end_run();
     ip = code + target;
     return true;
   };
@@ -90,7 +91,7 @@ void run_compiled(Interpreter& interpreter) {
       ++ip;
       return true;
     }
-    if (flow == FLOW_END) return halted();
+    if (flow == FLOW_END) return end_run();
     return jump(program.pc_of_line(flow));
   };
   // The same for RETURN and NEXT, which mostly go back to the line they
@@ -199,7 +200,7 @@ void run_compiled(Interpreter& interpreter) {
       case Op::GOSUB: {
         const auto following = static_cast<int32_t>(in.b);
         if (following > 0 && !return_push(interpreter, following)) {
-          halted();
+          end_run();
           return;
         }
         if (!jump(in.a)) return;
@@ -210,7 +211,7 @@ void run_compiled(Interpreter& interpreter) {
         if (is_absent(target)) break;
         const auto following = static_cast<int32_t>(in.b);
         if (following > 0 && !return_push(interpreter, following)) {
-          halted();
+          end_run();
           return;
         }
         if (!follow(number_to_int(target))) return;
@@ -320,7 +321,7 @@ void run_compiled(Interpreter& interpreter) {
         if (!jump(static_cast<uint32_t>(&in - code) + 1)) return;
         continue;
       }
-      case Op::END: halted(); return;
+      case Op::END: end_run(); return;
       case Op::STOP: interpreter.stop = true; break;  // ends the reading of input lines, not the run
       case Op::CLS: std::fputs("\033[2J\n\033[H\n", stdout); break;
       case Op::BEEP: std::fputc('\a', stdout); break;
@@ -329,13 +330,13 @@ void run_compiled(Interpreter& interpreter) {
         interpreter.shell_runner(program.texts[in.a]);
         // Ctrl-C stops the command and, with it, the run.
         if (interpreter.halt != HALT_NONE) {
-          halted();
+          end_run();
           return;
         }
         break;
       case Op::INPUT:
         if (input_execute(*program.inputs[in.a], interpreter) == FLOW_END) {
-          halted();
+          end_run();
           return;
         }
         break;

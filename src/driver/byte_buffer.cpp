@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "driver/fatal.hpp"
@@ -54,6 +55,42 @@ void bf_reset(ByteBuffer* buffer) {
   buffer->length = 0;
 }
 
+namespace {
+
+#if defined(__GLIBC__)
+// The bytes the stream has read ahead and not yet handed out, and the step
+// past some of them: glibc's own FILE fields, the ones that getc_unlocked
+// reads and that gnulib's freadptr/freadseek use for the same purpose.
+std::size_t read_ahead(std::FILE* input, const char** bytes) {
+  *bytes = input->_IO_read_ptr;
+  return static_cast<std::size_t>(input->_IO_read_end - input->_IO_read_ptr);
+}
+void consume(std::FILE* input, std::size_t count) { input->_IO_read_ptr += count; }
+#endif
+
+}  // namespace
+
+void bf_append(ByteBuffer* buffer, const char* bytes, uint64_t count) {
+  bf_check(buffer);
+  if (count > buffer->capacity - buffer->length) {
+    // The capacity bf_addch would reach, one increment at a time, grown in
+    // one step.
+    const uint64_t missing = count - (buffer->capacity - buffer->length);
+    const uint64_t steps = missing / buffer->increment + (missing % buffer->increment != 0 ? 1 : 0);
+    if (steps > (UINT64_MAX - buffer->capacity) / buffer->increment) {
+      errno = EOVERFLOW;
+      fatal_perror("bf_addch");
+    }
+    const uint64_t grown = buffer->capacity + steps * buffer->increment;
+    void* data = std::realloc(buffer->data, grown);
+    if (data == nullptr) fatal_perror("realloc");
+    buffer->data = static_cast<char*>(data);
+    buffer->capacity = grown;
+  }
+  std::memcpy(buffer->data + buffer->length, bytes, count);
+  buffer->length += count;
+}
+
 ByteBuffer* read_line(std::FILE* input, const char* prompt, ByteBuffer* buffer) {
   bf_check(buffer);
   const int fd = fileno(input);
@@ -62,24 +99,35 @@ ByteBuffer* read_line(std::FILE* input, const char* prompt, ByteBuffer* buffer) 
     std::fputs(prompt, stderr);
     std::fflush(stderr);
   }
-  // One byte at a time through the stream's own buffer; the interpreter is
-  // single-threaded, so the stream needs no locking per byte. Nothing else
-  // touches the buffer while the line is read, so its invariants, checked
-  // above, hold for every byte: the loop stores directly and grows the
-  // storage by exactly one increment whenever it is full, as bf_addch does.
-  char* data = buffer->data;
-  uint64_t length = buffer->length;
-  for (int c = getc_unlocked(input); c != '\n' && c != EOF; c = getc_unlocked(input)) {
-    if (length == buffer->capacity) {
-      buffer->length = length;
+#if defined(__GLIBC__)
+  // The line is copied from the stream's buffer a run at a time, its end
+  // found with memchr: byte by byte it cost about fifteen instructions a
+  // byte, a tenth of the cost of loading a program. NUL bytes in the line
+  // are kept as they are.
+  for (;;) {
+    const char* bytes = nullptr;
+    const std::size_t count = read_ahead(input, &bytes);
+    if (count == 0) {
+      // Nothing read ahead: getc refills the buffer and hands out its
+      // first byte (or reports the end of the input or an error).
+      const int c = getc_unlocked(input);
+      if (c == '\n' || c == EOF) break;
       bf_addch(buffer, static_cast<char>(c));
-      data = buffer->data;
-      length = buffer->length;
       continue;
     }
-    data[length++] = static_cast<char>(c);
+    const auto* end = static_cast<const char*>(std::memchr(bytes, '\n', count));
+    const std::size_t taken = end != nullptr ? static_cast<std::size_t>(end - bytes) : count;
+    bf_append(buffer, bytes, taken);
+    consume(input, end != nullptr ? taken + 1 : taken);
+    if (end != nullptr) break;
   }
-  buffer->length = length;
+#else
+  // One byte at a time through the stream's own buffer; the interpreter is
+  // single-threaded, so the stream needs no locking per byte.
+  for (int c = getc_unlocked(input); c != '\n' && c != EOF; c = getc_unlocked(input)) {
+    bf_addch(buffer, static_cast<char>(c));
+  }
+#endif
   bf_addch(buffer, '\0');
   return buffer;
 }

@@ -29,6 +29,9 @@ using ByteBufferPtr = std::unique_ptr<ByteBuffer>;
 ByteBufferPtr bf_alloc(uint64_t capacity, uint64_t increment);
 // Appends one byte; when full, the storage grows by exactly `increment`.
 void bf_addch(ByteBuffer* buffer, char byte);
+// Appends `count` bytes; the storage grows as `count` calls of bf_addch
+// would grow it, in one step.
+void bf_append(ByteBuffer* buffer, const char* bytes, uint64_t count);
 void bf_check(const ByteBuffer* buffer);
 // Empties the buffer and keeps its storage.
 void bf_reset(ByteBuffer* buffer);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace ombrix {
 namespace {
@@ -56,6 +58,43 @@ TEST(ByteBufferTest, ReadLineAppendsToWhatIsThere) {
   EXPECT_EQ(line_of("yz\n", buffer.get()), std::string("xyz\0", 4));
 }
 
+// Lines are copied out of the stream's buffer a run at a time, so the cases
+// that matter are lines that end at, just before or past the end of what the
+// stream has read ahead (4096 bytes on a file here), read one after another
+// from the same stream. Each must come out whole, and the buffer must grow as
+// the same bytes appended one at a time would grow it.
+TEST(ByteBufferTest, ConsecutiveLinesAcrossTheStreamBufferComeOutWhole) {
+  std::vector<std::string> lines;
+  for (const std::size_t length : {0, 1, 4094, 4095, 4096, 4097, 10000, 3, 8191, 8192, 5}) {
+    std::string line(length, 'a');
+    for (std::size_t i = 0; i < length; ++i) line[i] = static_cast<char>('a' + i % 26);
+    if (length > 2) line[length / 2] = '\0';
+    lines.push_back(line);
+  }
+  std::FILE* file = std::tmpfile();
+  for (const std::string& line : lines) {
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fputc('\n', file);
+  }
+  std::fputs("last without newline", file);
+  lines.emplace_back("last without newline");
+  std::rewind(file);
+  for (const auto& [capacity, increment] : {std::pair<uint64_t, uint64_t>{32, 16}, {1, 1}, {5000, 7}}) {
+    std::rewind(file);
+    for (const std::string& line : lines) {
+      ByteBufferPtr read = bf_alloc(capacity, increment);
+      ByteBufferPtr expected = bf_alloc(capacity, increment);
+      read_line(file, nullptr, read.get());
+      for (const char byte : line) bf_addch(expected.get(), byte);
+      bf_addch(expected.get(), '\0');
+      ASSERT_EQ(std::string(read->data, read->length), std::string(expected->data, expected->length));
+      EXPECT_EQ(read->capacity, expected->capacity) << "line of " << line.size() << " bytes";
+    }
+    EXPECT_NE(std::feof(file), 0);
+  }
+  std::fclose(file);
+}
+
 using ByteBufferDeathTest = ::testing::Test;
 
 TEST(ByteBufferDeathTest, ZeroArgumentsAreRejected) {
@@ -106,6 +145,12 @@ TEST(ByteBufferDeathTest, CapacityOverflowIsReported) {
         ByteBufferPtr buffer = bf_alloc(1, UINT64_MAX);
         bf_addch(buffer.get(), 'a');
         bf_addch(buffer.get(), 'b');
+      },
+      ::testing::ExitedWithCode(1), "^bf_addch: Value too large for defined data type\n$");
+  EXPECT_EXIT(
+      {
+        ByteBufferPtr buffer = bf_alloc(1, UINT64_MAX);
+        bf_append(buffer.get(), "abcd", 4);
       },
       ::testing::ExitedWithCode(1), "^bf_addch: Value too large for defined data type\n$");
 }

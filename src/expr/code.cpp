@@ -55,6 +55,7 @@ constexpr std::array<OpInfo, static_cast<std::size_t>(Op::EXIT) + 1> op_info{{
     {"JUMP_GE", {F::pc, F::cell, F::cell}},
     {"JUMP_GT", {F::pc, F::cell, F::cell}},
     {"JUMP_EQ", {F::pc, F::cell, F::cell}},
+    {"FOR_LIMIT", {F::pc, F::cell, F::none}},
     {"FOR_LIMITS", {F::pc, F::cell, F::cell}},
     {"FOR_TEST", {F::pc, F::line, F::flag}},
     {"NEXT", {F::line, F::pc, F::flag}},

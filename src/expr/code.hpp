@@ -38,8 +38,9 @@
 //   RETURN          -         cached line   cached pc     -
 //   IF_LE ... IF_EQ -         skip pc       left          right        skips THEN's statement if the test fails
 //   JUMP_LE ...     -         target pc     left          right        IF ... THEN GOTO a constant line
-//   FOR_LIMITS      slot      skip pc       limit         step         records both, or skips the FOR (one absent)
-//   FOR_TEST        slot      exit pc       following     exit jumps   records the body line and tests the loop
+//   FOR_LIMIT       -         skip pc       limit         -            skips the FOR if the limit is absent (before
+//   STEP) FOR_LIMITS      slot      skip pc       limit         step         records both, or skips the FOR (one
+//   absent) FOR_TEST        slot      exit pc       following     exit jumps   records the body line and tests the loop
 //   NEXT            slot      cached line   cached pc     exit jumps
 //   END             -         -             -             -
 //   STOP, CLS, BEEP, RANDOMIZE                                         as the statements
@@ -98,6 +99,7 @@ enum class Op : uint8_t {
   JUMP_GE,
   JUMP_GT,
   JUMP_EQ,
+  FOR_LIMIT,
   FOR_LIMITS,
   FOR_TEST,
   NEXT,

@@ -114,6 +114,9 @@ void for_compile(const ForStatement& statement, Compiler& compiler) {
   Code& code = compiler.code();
   const uint32_t slot = statement.variable.slot;
   const uint32_t limit = expression_compile(statement.limit, code, ExpressionUse::exact);
+  // An absent limit ends the statement before its STEP is evaluated, which
+  // may draw from RND.
+  const uint32_t limit_check = statement.step ? code.emit({Op::FOR_LIMIT, 0, 0, limit}) : 0;
   const uint32_t step = statement.step ? expression_compile(statement.step, code, ExpressionUse::exact)
                                        : code.constant(number_from_int(1));
   const uint32_t limits = code.emit({Op::FOR_LIMITS, static_cast<uint8_t>(slot), 0, limit, step});
@@ -122,6 +125,7 @@ void for_compile(const ForStatement& statement, Compiler& compiler) {
       code.emit({Op::FOR_TEST, static_cast<uint8_t>(slot), 0, static_cast<uint32_t>(compiler.following)});
   compiler.loop_exit(test, statement.variable.letter);
   code.instructions[limits].a = code.pc();
+  if (statement.step) code.instructions[limit_check].a = code.pc();
 }
 
 // The loop's exit is a jump (where a halt is looked for) unless NEXT is on

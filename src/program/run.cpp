@@ -271,6 +271,10 @@ void run_compiled(Interpreter& interpreter) {
         if (!passes<Op::JUMP_EQ>(in, cells)) break;
         if (!jump(in.a)) return;
         continue;
+      case Op::FOR_LIMIT:
+        if (!is_absent(cells[in.b])) break;
+        ip = code + in.a;
+        continue;
       case Op::FOR_LIMITS: {
         const Number limit = cells[in.b];
         const Number step = cells[in.c];

@@ -70,23 +70,30 @@ void consume(std::FILE* input, std::size_t count) { input->_IO_read_ptr += count
 
 }  // namespace
 
+namespace {
+
+// Makes room for `count` more bytes: the capacity that bf_addch would reach
+// one increment at a time, grown in one step.
+void make_room(ByteBuffer* buffer, uint64_t count) {
+  if (count <= buffer->capacity - buffer->length) return;
+  const uint64_t missing = count - (buffer->capacity - buffer->length);
+  const uint64_t steps = missing / buffer->increment + (missing % buffer->increment != 0 ? 1 : 0);
+  if (steps > (UINT64_MAX - buffer->capacity) / buffer->increment) {
+    errno = EOVERFLOW;
+    fatal_perror("bf_addch");
+  }
+  const uint64_t grown = buffer->capacity + steps * buffer->increment;
+  void* data = std::realloc(buffer->data, grown);
+  if (data == nullptr) fatal_perror("realloc");
+  buffer->data = static_cast<char*>(data);
+  buffer->capacity = grown;
+}
+
+}  // namespace
+
 void bf_append(ByteBuffer* buffer, const char* bytes, uint64_t count) {
   bf_check(buffer);
-  if (count > buffer->capacity - buffer->length) {
-    // The capacity bf_addch would reach, one increment at a time, grown in
-    // one step.
-    const uint64_t missing = count - (buffer->capacity - buffer->length);
-    const uint64_t steps = missing / buffer->increment + (missing % buffer->increment != 0 ? 1 : 0);
-    if (steps > (UINT64_MAX - buffer->capacity) / buffer->increment) {
-      errno = EOVERFLOW;
-      fatal_perror("bf_addch");
-    }
-    const uint64_t grown = buffer->capacity + steps * buffer->increment;
-    void* data = std::realloc(buffer->data, grown);
-    if (data == nullptr) fatal_perror("realloc");
-    buffer->data = static_cast<char*>(data);
-    buffer->capacity = grown;
-  }
+  make_room(buffer, count);
   std::memcpy(buffer->data + buffer->length, bytes, count);
   buffer->length += count;
 }
@@ -116,10 +123,19 @@ ByteBuffer* read_line(std::FILE* input, const char* prompt, ByteBuffer* buffer) 
       continue;
     }
     const auto* end = static_cast<const char*>(std::memchr(bytes, '\n', count));
-    const std::size_t taken = end != nullptr ? static_cast<std::size_t>(end - bytes) : count;
-    bf_append(buffer, bytes, taken);
-    consume(input, end != nullptr ? taken + 1 : taken);
-    if (end != nullptr) break;
+    if (end != nullptr) {
+      // The common case: the rest of the line is read ahead. It goes in
+      // with its NUL in one step.
+      const auto taken = static_cast<std::size_t>(end - bytes);
+      make_room(buffer, taken + 1);
+      std::memcpy(buffer->data + buffer->length, bytes, taken);
+      buffer->length += taken;
+      buffer->data[buffer->length++] = '\0';
+      consume(input, taken + 1);
+      return buffer;
+    }
+    bf_append(buffer, bytes, count);
+    consume(input, count);
   }
 #else
   // One byte at a time through the stream's own buffer; the interpreter is

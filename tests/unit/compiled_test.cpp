@@ -246,16 +246,22 @@ TEST(CompiledTest, IntegerNextMatchesTheRule) {
   expect_same_runs({"10 NEXT I", "20 LET Y = 2", "30 LET X = 3"}, starts, 0);
 }
 
-// Random programs of every statement, with jumps forward and back, loops
-// that close or not, subroutines, computed targets and targets that name
-// no line, run from random variables, loop records and return stacks. A
-// jump budget ends the runs that would not end; both ways count the same
-// jumps, so even those end at the same place.
-TEST(CompiledTest, RandomProgramsMatchTheTreeWalk) {
-  std::mt19937 random(31337);
-  auto pick = [&](const std::vector<std::string>& choices) { return choices[random() % choices.size()]; };
-  auto variable = [&] { return pick({"A", "B", "I", "J", "K", "i", "u"}); };
-  auto expression = [&] {
+// Random statements of every kind, with jumps forward and back, loops that
+// close or not, subroutines, computed targets and targets that name no
+// line (up to `lines`, numbered 10, 20, ...).
+class RandomStatements {
+ public:
+  explicit RandomStatements(uint32_t seed) : random(seed) {}
+
+  std::mt19937 random;
+  int lines = 8;
+  // Also SHELL, INPUT and a STEP that draws RND: for runs whose SHELL
+  // runner and reply host are stand-ins.
+  bool sessions = false;
+
+  std::string pick(const std::vector<std::string>& choices) { return choices[random() % choices.size()]; }
+  std::string variable() { return pick({"A", "B", "I", "J", "K", "i", "u"}); }
+  std::string expression() {
     switch (random() % 8) {
       case 0: return variable();
       case 1: return std::to_string(random() % 20);
@@ -266,33 +272,45 @@ TEST(CompiledTest, RandomProgramsMatchTheTreeWalk) {
       case 6: return pick({"SQR(", "INT(", "ABS(", "SGN("}) + variable() + ")";
       default: return variable() + "^2";
     }
-  };
+  }
+  // May name no line.
+  std::string line_number() { return std::to_string(10 * (1 + random() % (lines + 1))); }
+  std::string statement(bool nested) {
+    switch (random() % (nested ? 12 : 15)) {
+      case 0:
+      case 1: return "LET " + variable() + " = " + expression();
+      case 2: return "PRINT " + expression() + pick({"", ", \"x\"", ", " + variable()});
+      case 3: return "GOTO " + line_number();
+      case 4: return "GOSUB " + line_number();
+      case 5: return "RETURN";
+      case 6:
+        return "FOR " + variable() + " = " + expression() + " TO " + expression() +
+               pick({"", " STEP 2", " STEP -1", " STEP 0.5", " STEP 0", " STEP " + variable(),
+                     sessions ? " STEP RND" : ""});
+      case 7:
+      case 8: return "NEXT " + variable();
+      case 9: return "GOTO 10 * (" + variable() + " MOD 4) + 10";
+      case 10: return pick({"END", "REM note", "STOP", "BEEP", "GOSUB 20 + " + variable()});
+      case 11:
+        if (sessions && random() % 2 == 0) return pick({"SHELL \"x\"", "INPUT A, i"});
+        return pick({"RANDOMIZE", "CLS", "GOTO -1", "GOTO " + variable()});
+      default:
+        return "IF " + expression() + pick({"<", ">", "=", "<>", "<=", ">=", "><"}) + expression() + " THEN " +
+               statement(true);
+    }
+  }
+};
+
+// Random programs run from random variables, loop records and return
+// stacks. A jump budget ends the runs that would not end; both ways count
+// the same jumps, so even those end at the same place.
+TEST(CompiledTest, RandomProgramsMatchTheTreeWalk) {
+  RandomStatements make(31337);
+  std::mt19937& random = make.random;
   for (int program = 0; program < 600; ++program) {
-    const int count = 3 + static_cast<int>(random() % 12);
-    auto line_number = [&] { return std::to_string(10 * (1 + random() % (count + 1))); };  // may name no line
-    std::function<std::string(bool)> statement = [&](bool nested) -> std::string {
-      switch (random() % (nested ? 12 : 15)) {
-        case 0:
-        case 1: return "LET " + variable() + " = " + expression();
-        case 2: return "PRINT " + expression() + pick({"", ", \"x\"", ", " + variable()});
-        case 3: return "GOTO " + line_number();
-        case 4: return "GOSUB " + line_number();
-        case 5: return "RETURN";
-        case 6:
-          return "FOR " + variable() + " = " + expression() + " TO " + expression() +
-                 pick({"", " STEP 2", " STEP -1", " STEP 0.5", " STEP 0", " STEP " + variable()});
-        case 7:
-        case 8: return "NEXT " + variable();
-        case 9: return "GOTO 10 * (" + variable() + " MOD 4) + 10";
-        case 10: return pick({"END", "REM note", "STOP", "BEEP", "GOSUB 20 + " + variable()});
-        case 11: return pick({"RANDOMIZE", "CLS", "GOTO -1", "GOTO " + variable()});
-        default:
-          return "IF " + expression() + pick({"<", ">", "=", "<>", "<=", ">=", "><"}) + expression() + " THEN " +
-                 statement(true);
-      }
-    };
+    make.lines = 3 + static_cast<int>(random() % 12);
     std::vector<std::string> lines;
-    for (int n = 1; n <= count; ++n) lines.push_back(std::to_string(10 * n) + " " + statement(false));
+    for (int n = 1; n <= make.lines; ++n) lines.push_back(std::to_string(10 * n) + " " + make.statement(false));
     std::vector<State> starts = random_variable_states(random, 3);
     for (State& start : starts) {
       for (ForRecord& record : start.loops) {
@@ -305,6 +323,121 @@ TEST(CompiledTest, RandomProgramsMatchTheTreeWalk) {
     }
     expect_same_runs(lines, starts, 300);
     if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+// A FOR whose limit is absent records nothing and evaluates neither its
+// step nor its start; one whose step is absent evaluates no start. A RND in
+// a part that is not evaluated draws nothing.
+TEST(CompiledTest, ForEvaluatesOnlyThePartsTheTreeWalkDoes) {
+  std::mt19937 random(8);
+  std::vector<State> starts = random_variable_states(random, 3);
+  for (State& start : starts) start.variables['Z' - 'A'] = ABSENT_NUMBER;
+  for (const char* head : {"10 FOR I = RND TO Z STEP RND", "10 FOR I = 1 TO Z STEP 2 * RND",
+                           "10 FOR I = RND TO 5 STEP Z", "10 FOR I = RND TO RND STEP RND"}) {
+    expect_same_runs({head, "20 PRINT RND", "30 NEXT I"}, starts, 50);
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+// Sessions: program lines typed, replaced and deleted, RENUM, CLEAR and
+// direct statements between runs, so that each run meets the loop records,
+// return stack and variables that earlier runs and an edited program left
+// behind. INPUT takes its replies from a fixed list, and SHELL or the wait
+// for a reply is interrupted (Ctrl-C) at a chosen call. After every line,
+// both interpreters have written the same on both streams; after every run,
+// they hold the same state.
+struct SessionSide {
+  Interpreter interpreter;
+  int calls = 0;
+  int interrupt_at = 0;
+  // Called by SHELL and by the wait for a reply.
+  void call() {
+    if (++calls == interrupt_at) interpreter.halt = HALT_INTERRUPT;
+  }
+};
+SessionSide* session_sides[2];
+int32_t compiled_side_shell(const char*) {
+  session_sides[0]->call();
+  return 0;
+}
+int32_t walked_side_shell(const char*) {
+  session_sides[1]->call();
+  return 0;
+}
+
+class SessionHost final : public LineHost {
+ public:
+  explicit SessionHost(SessionSide& side) : side_(side) {}
+  const char* read_reply() override {
+    static const char* const replies[] = {"1,2", "", "-0.0", "3.5,x", "((", "7", "1e40", "-2147483648,5"};
+    side_.call();
+    return replies[replies_++ % std::size(replies)];
+  }
+  void dispatch_synthesized(const char* line) override {
+    interpret_line(side_.interpreter, line, LineOrigin::synthesized);
+  }
+
+ private:
+  SessionSide& side_;
+  std::size_t replies_ = 0;
+};
+
+TEST(CompiledTest, SessionsWithEditsBetweenRunsMatchTheTreeWalk) {
+  RandomStatements make(4242);
+  make.sessions = true;
+  std::mt19937& random = make.random;
+  for (int session = 0; session < 1500; ++session) {
+    SessionSide compiled;
+    SessionSide walked;
+    session_sides[0] = &compiled;
+    session_sides[1] = &walked;
+    SessionHost compiled_host(compiled);
+    SessionHost walked_host(walked);
+    compiled.interpreter.host = &compiled_host;
+    walked.interpreter.host = &walked_host;
+    compiled.interpreter.shell_runner = compiled_side_shell;
+    walked.interpreter.shell_runner = walked_side_shell;
+    compiled.interrupt_at = walked.interrupt_at = static_cast<int>(random() % 6);  // 0: never
+    for (SessionSide* side : {&compiled, &walked}) {
+      side->interpreter.eval.clock = fixed_clock;
+      side->interpreter.jump_budget = 200;
+    }
+    std::string transcript;
+    for (int step = 5 + static_cast<int>(random() % 30); step > 0; --step) {
+      std::string line;
+      switch (random() % 12) {
+        case 0:
+        case 1:
+        case 2: line = "RUN"; break;
+        case 3: line = make.line_number(); break;  // deletes the line
+        case 4: line = random() % 3 == 0 ? "CLEAR" : "RENUM"; break;
+        case 5: line = make.statement(true); break;  // a direct statement
+        default: line = make.line_number() + " " + make.statement(false); break;
+      }
+      transcript += line + "\n";
+      std::string out[2];
+      std::string err[2];
+      for (int side = 0; side < 2; ++side) {
+        Interpreter& interpreter = session_sides[side]->interpreter;
+        err[side] = testing::capture_stream(stderr, [&] {
+          out[side] = testing::capture_stdout([&] {
+            if (line == "RUN" && side == 1) {
+              interpreter.halt = HALT_NONE;  // as RUN does
+              program_walk(interpreter);
+            } else {
+              interpret_line(interpreter, line.c_str());
+            }
+            std::fflush(stdout);
+          });
+        });
+      }
+      ASSERT_EQ(out[0], out[1]) << transcript;
+      ASSERT_EQ(err[0], err[1]) << transcript;
+      if (line == "RUN") {
+        ASSERT_TRUE(same_state(take(compiled.interpreter), take(walked.interpreter))) << transcript;
+      }
+    }
   }
 }
 

@@ -8,7 +8,7 @@
 
 namespace ombrix {
 
-void Program::insert(int32_t number, Statement statement) {
+void Program::insert(int32_t number, Statement&& statement) {
   if (number <= 0) return;  // dropped silently, with its statement
   compiled_.reset();
   if (lines_.empty() || number > lines_.rbegin()->first) {

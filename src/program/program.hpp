@@ -22,7 +22,7 @@ class Program {
  public:
   // Stores the line; a line with the same number is replaced. Numbers of 0
   // or less are not stored.
-  void insert(int32_t number, Statement statement);
+  void insert(int32_t number, Statement&& statement);
   void erase(int32_t number);
   void clear();
   // Numbers the lines 10, 20, 30 ... in order. A GOTO or GOSUB target written

@@ -15,24 +15,43 @@ namespace {
 
 // A compiled part of an expression: the cell that holds its value, and
 // whether the last instruction emitted wrote it into a temporary (which
-// nothing else reads, so that instruction may be changed).
+// nothing else reads, so that instruction may be changed). A plain record,
+// so that the compiler's stack of them costs nothing until it is used.
 struct Part {
   uint32_t cell;
-  bool written_last = false;
+  bool written_last;
   // The value is already what a lone term's expression gives (no real -0).
-  bool lone_ready = false;
+  bool lone_ready;
 };
 
+// The parts waiting for their operator: at most one for each of the three
+// levels (expression, term, factor) of each nesting the parser allows, and
+// the value of the innermost.
+constexpr std::size_t MOST_PENDING = 3 * static_cast<std::size_t>(MAX_NESTING) + 1;
+
+// The nodes are stored each operator after its operands (postfix), and the
+// parser keeps only the nodes of the tree it returns; so one pass over
+// them in order, with a stack of the parts computed so far, compiles the
+// tree left operand first, as a recursive walk would, without a call per
+// level.
 class ExpressionCompiler {
  public:
   ExpressionCompiler(const Expression& expression, Code& code) : e_(expression), code_(code) {}
 
-  // (sign1 * term1) + (sign2 * term2), a lone term gaining "+ 0".
-  Part expression(uint32_t root) {
-    const Part x = value(root);
-    return e_[root].kind == NodeKind::SUM ? x : lone_value_of(x);
+  // The value of the whole tree; the "+ 0" of a lone term is the caller's.
+  Part value() {
+    const uint32_t root = e_.root();
+    for (uint32_t index = 1; index <= root; ++index) node(index);
+    return stack_[0];
   }
 
+  // (sign1 * term1) + (sign2 * term2), a lone term gaining "+ 0".
+  Part expression() {
+    const Part x = value();
+    return e_[e_.root()].kind == NodeKind::SUM ? x : lone_value_of(x);
+  }
+
+ private:
   // The lone term's value + 0: the instruction that computed it does that
   // on its own result where it can, so no extra instruction is needed.
   Part lone_value_of(Part x) {
@@ -47,62 +66,55 @@ class ExpressionCompiler {
     return Part{t, true, true};
   }
 
-  // The value of the node at `root`, by its kind alone: every kind belongs
-  // to one level of the grammar, so one switch compiles them all, and a
-  // level without its operator costs no call. The "+ 0" of a lone term
-  // is the caller's (see expression).
-  Part value(uint32_t root) {
-    const Node& node = e_[root];
+  // The node at `index`, whose operands are on top of the stack: every kind
+  // belongs to one level of the grammar, so its kind alone says what it is.
+  void node(uint32_t index) {
+    const Node& node = e_[index];
+    Op op = Op::POWER;
     switch (node.kind) {
-      case NodeKind::VARIABLE:
+      case NodeKind::VARIABLE: push(Part{node.slot, false, false}); return;
+      // A literal is never a -0: it has no sign.
       case NodeKind::INTEGER:
-      case NodeKind::REAL: return leaf(node);
-      case NodeKind::PARENS: return expression(Expression::last_operand(root));
+      case NodeKind::REAL: push(Part{code_.constant(node_literal(node)), false, true}); return;
+      // The inner expression's value, a lone term gaining its "+ 0".
+      case NodeKind::PARENS: inner_expression(index); return;
       // RND is never -0, TIME is an integer.
-      case NodeKind::RND: return result(Op::RND, 0, 0, true);
-      case NodeKind::TIME: return result(Op::TIME, 0, 0, true);
+      case NodeKind::RND: push(result(Op::RND, 0, 0, true)); return;
+      case NodeKind::TIME: push(result(Op::TIME, 0, 0, true)); return;
       case NodeKind::CALL: {
-        const Part x = expression(Expression::last_operand(root));
-        return result(Op::CALL, x.cell, node.token, false);
+        const Part x = inner_expression(index);
+        top() = result(Op::CALL, x.cell, node.token, false);
+        return;
       }
       // A sign of +1 changes nothing.
-      case NodeKind::SIGN: {
-        const Part x = value(Expression::last_operand(root));
-        return node.token == TOK_MINUS ? result(Op::NEGATE, x.cell, 0, false) : x;
-      }
-      case NodeKind::POWER: return binary(Op::POWER, root);
-      case NodeKind::SUM: return binary(node.token == TOK_MINUS ? Op::SUBTRACT : Op::ADD, root);
-      case NodeKind::MULOP: break;
+      case NodeKind::SIGN:
+        if (node.token == TOK_MINUS) top() = result(Op::NEGATE, top().cell, 0, false);
+        return;
+      case NodeKind::POWER: break;
+      case NodeKind::SUM: op = node.token == TOK_MINUS ? Op::SUBTRACT : Op::ADD; break;
+      case NodeKind::MULOP: op = mulop_op(node.token); break;
     }
-    switch (node.token) {
-      case TOK_MOD: return binary(Op::MODULO, root);
-      case TOK_INTDIV: return binary(Op::INT_DIVIDE, root);
-      case TOK_DIVIDE: return binary(Op::DIVIDE, root);
-      default: return binary(Op::MULTIPLY, root);
+    // The operator on the two parts on top, the first computed first: one
+    // place, so that it is compiled inline once.
+    const Part y = stack_[--size_];
+    Part& x = top();
+    x = result(op, x.cell, y.cell, false);
+  }
+
+  static Op mulop_op(uint8_t token) {
+    switch (token) {
+      case TOK_MOD: return Op::MODULO;
+      case TOK_INTDIV: return Op::INT_DIVIDE;
+      case TOK_DIVIDE: return Op::DIVIDE;
+      default: return Op::MULTIPLY;
     }
   }
 
- private:
-  // A variable or a literal: its own cell, no instruction.
-  Part leaf(const Node& node) {
-    if (node.kind == NodeKind::VARIABLE) return Part{node.slot};
-    return Part{code_.constant(node_literal(node)), false, true};  // a literal is never a -0: it has no sign
-  }
-
-  // An operand: most are leaves, taken here without a call.
-  Part operand(uint32_t root) {
-    const Node& node = e_[root];
-    if (node.kind == NodeKind::VARIABLE || node.kind == NodeKind::INTEGER || node.kind == NodeKind::REAL) {
-      return leaf(node);
-    }
-    return value(root);
-  }
-
-  // The operator at `root` on its two operands, the first compiled first.
-  Part binary(Op op, uint32_t root) {
-    const Part x = operand(e_.first_operand(root));
-    const Part y = operand(Expression::last_operand(root));
-    return result(op, x.cell, y.cell, false);
+  // The one operand of PARENS or CALL, an expression of its own.
+  Part inner_expression(uint32_t index) {
+    Part& x = top();
+    if (e_[Expression::last_operand(index)].kind != NodeKind::SUM) x = lone_value_of(x);
+    return x;
   }
 
   // An instruction that writes a new temporary.
@@ -112,21 +124,26 @@ class ExpressionCompiler {
     return Part{t, true, lone_ready};
   }
 
+  void push(Part part) { stack_[size_++] = part; }
+  Part& top() { return stack_[size_ - 1]; }
+
   const Expression& e_;
   Code& code_;
+  std::size_t size_ = 0;
+  Part stack_[MOST_PENDING];
 };
 
 }  // namespace
 
 uint32_t expression_compile(const Expression& expression, Code& code, ExpressionUse use) {
   ExpressionCompiler compiler(expression, code);
-  if (use == ExpressionUse::exact) return compiler.expression(expression.root()).cell;
-  return compiler.value(expression.root()).cell;
+  if (use == ExpressionUse::exact) return compiler.expression().cell;
+  return compiler.value().cell;
 }
 
 void expression_compile_into(const Expression& expression, Code& code, uint32_t destination) {
   ExpressionCompiler compiler(expression, code);
-  const Part x = compiler.expression(expression.root());
+  const Part x = compiler.expression();
   if (x.written_last && x.cell == code.last().a) {
     // The last instruction computed the value into a temporary: it writes
     // the destination instead, having read its operands first.

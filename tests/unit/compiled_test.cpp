@@ -224,6 +224,29 @@ TEST(CompiledTest, ExpressionsMatchTheTreeWalk) {
   }
 }
 
+// The deepest expression the parser takes, each level holding an operand
+// of each of its three operators while the next level is compiled: the
+// compiler's stack of pending operands at its fullest.
+TEST(CompiledTest, DeepestNestingMatchesTheTreeWalk) {
+  auto nested = [](int depth) {
+    std::string text = "A";
+    for (int i = 0; i < depth; ++i) text = "B+C*D^(" + text + ")";
+    return text;
+  };
+  int depth = 300;
+  for (; depth > 0; --depth) {
+    Interpreter probe;
+    // Each line too deep is refused with an error on standard error.
+    testing::capture_stream(stderr, [&] { interpret_line(probe, ("10 LET Z = " + nested(depth)).c_str()); });
+    if (!probe.program.empty()) break;
+  }
+  ASSERT_GT(depth, 200) << "the parser takes far less nesting than expected";
+  std::mt19937 random(9);
+  std::vector<State> starts = random_variable_states(random, 6);
+  for (State& start : starts) start.variables['D' - 'A'] = I(1);
+  expect_same_runs({"10 LET Z = " + nested(depth), "20 PRINT " + nested(depth)}, starts, 0);
+}
+
 // NEXT's inline step and test for three integers, at the edges of the
 // 32-bit range, against the rule: v = v + step, then the loop goes on
 // while (v - limit) * sign(step) <= 0, read as a real.

@@ -65,9 +65,7 @@ CompiledProgram program_compile(const ProgramLines& lines) {
   for (const Compiler::Jump& jump : compiler.jumps_) code[jump.instruction].a = program.pc_of_line(jump.number);
   // The caches of RETURN and NEXT start true: line 0, which no line has,
   // leads to the EXIT.
-  for (Instruction& instruction : code) {
-    if (instruction.op == Op::RETURN || instruction.op == Op::NEXT) instruction.b = program.exit_pc;
-  }
+  for (const uint32_t instruction : compiler.exit_caches_) code[instruction].b = program.exit_pc;
 
   // One sweep from the last line back: at each line, the nearest line at
   // or after it that is "NEXT c", for every character c.

@@ -57,6 +57,9 @@ class Compiler {
   // leads, as find_loop_exit finds it (the program cannot change during a
   // run, so its answer is known now).
   void loop_exit(uint32_t instruction, char letter) { loop_exits_.push_back({instruction, line_index_, letter}); }
+  // The instruction's field b, the cached pc of RETURN or NEXT, becomes the
+  // EXIT's pc once every line is compiled (see program_compile).
+  void exit_cache(uint32_t instruction) { exit_caches_.push_back(instruction); }
   uint32_t text(const std::string& text);
   uint32_t input(const InputStatement& statement);
 
@@ -76,6 +79,7 @@ class Compiler {
   CompiledProgram& program_;
   std::vector<Jump> jumps_;
   std::vector<LoopExit> loop_exits_;
+  std::vector<uint32_t> exit_caches_;
   std::size_t line_index_ = 0;
 };
 

@@ -133,7 +133,8 @@ void for_compile(const ForStatement& statement, Compiler& compiler) {
 // which no line has: a jump there lands on the EXIT (program_compile
 // fills in its pc).
 void next_compile(const NextStatement& statement, Compiler& compiler) {
-  compiler.code().emit({Op::NEXT, statement.variable.slot, 0, 0, compiler.following != FLOW_CONTINUE});
+  compiler.exit_cache(
+      compiler.code().emit({Op::NEXT, statement.variable.slot, 0, 0, compiler.following != FLOW_CONTINUE}));
 }
 
 }  // namespace ombrix

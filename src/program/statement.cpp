@@ -167,7 +167,7 @@ void statement_compile(const Statement& statement, Compiler& compiler) {
                  // The expression's last instruction writes the variable itself.
                  [&](const LetStatement& s) { expression_compile_into(s.value, code, s.variable.slot); },
                  [&](const GosubStatement& s) { gosub_compile(s, compiler); },
-                 [&](const ReturnStatement&) { code.emit({Op::RETURN}); },
+                 [&](const ReturnStatement&) { compiler.exit_cache(code.emit({Op::RETURN})); },
                  [&](const EndStatement&) { code.emit({Op::END}); },
                  [&](const RemStatement&) {},
                  [&](const RandomizeStatement&) { code.emit({Op::RANDOMIZE}); },

@@ -39,9 +39,10 @@ std::optional<int32_t> constant_target(const Expression& target) {
 CompiledProgram program_compile(const ProgramLines& lines) {
   CompiledProgram program;
   program.lines.reserve(lines.size());
-  // Most lines compile to one or two instructions and use a constant or
-  // two: room for that up front spares the arrays most of their growing.
-  program.code.instructions.reserve(2 * lines.size() + 1);
+  // Most lines compile to one to three instructions and use a constant or
+  // two: room for that up front spares the arrays their growing, whose
+  // copy would also hold the old array and the new one at once.
+  program.code.instructions.reserve(3 * lines.size() + 1);
   program.code.cells.reserve(2 * lines.size());
   Compiler compiler(program);
   // The letter of each line that is a NEXT (0 for any other line), for the

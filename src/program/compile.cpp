@@ -6,6 +6,16 @@
 namespace ombrix {
 
 uint32_t CompiledProgram::pc_of_line(int32_t number) const {
+  if (lines.empty() || number < lines.front().number || number > lines.back().number) return exit_pc;
+  // Programs are mostly numbered at one step (10, 20, 30 ...): the place
+  // the line has at that step is tried first, and searched from only when
+  // the line is not there.
+  if (lines.size() > 1) {
+    const int64_t span = int64_t{lines.back().number} - lines.front().number;
+    const auto guess = static_cast<std::size_t>((int64_t{number} - lines.front().number) *
+                                                static_cast<int64_t>(lines.size() - 1) / span);
+    if (lines[guess].number == number) return lines[guess].pc;
+  }
   const auto it = std::lower_bound(lines.begin(), lines.end(), number,
                                    [](const LineStart& line, int32_t n) { return line.number < n; });
   if (it == lines.end() || it->number != number) return exit_pc;

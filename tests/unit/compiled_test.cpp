@@ -506,5 +506,18 @@ TEST(CompiledTest, StatementsCompileToFewInstructions) {
   EXPECT_EQ(program.line_at(3), 30);
 }
 
+// Jump targets on lines numbered at no one step: every stored line is
+// found where it starts, and every number between them leads to the EXIT.
+TEST(CompiledTest, LinesAreFoundAtAnyNumbering) {
+  const std::vector<int32_t> numbers = {1, 2, 3, 50, 51, 1000, 1001, 1002, 40000, 2147483647};
+  Interpreter interpreter;
+  for (const int32_t number : numbers) interpret_line(interpreter, (std::to_string(number) + " LET A = 1").c_str());
+  const CompiledProgram& program = interpreter.program.compiled();
+  for (std::size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(program.pc_of_line(numbers[i]), i) << numbers[i];
+  for (const int32_t absent : {0, -1, INT32_MIN, 4, 49, 52, 999, 1003, 39999, 40001, 2147483646}) {
+    EXPECT_EQ(program.pc_of_line(absent), program.exit_pc) << absent;
+  }
+}
+
 }  // namespace
 }  // namespace ombrix

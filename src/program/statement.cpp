@@ -157,28 +157,35 @@ int32_t statement_execute(const Statement& statement, Interpreter& interpreter, 
   }
 }
 
+// A switch over the kinds, as in statement_execute: every stored line
+// passes here at each compile.
 void statement_compile(const Statement& statement, Compiler& compiler) {
+  static_assert(std::variant_size_v<decltype(Statement::body)> == 16, "every statement kind needs its case below");
   Code& code = compiler.code();
-  std::visit(Overloaded{
-                 [&](const PrintStatement& s) { print_compile(s, compiler); },
-                 [&](const IfStatement& s) { if_compile(s, compiler); },
-                 [&](const GotoStatement& s) { goto_compile(s, compiler); },
-                 [&](const InputStatement& s) { input_compile(s, compiler); },
-                 // The expression's last instruction writes the variable itself.
-                 [&](const LetStatement& s) { expression_compile_into(s.value, code, s.variable.slot); },
-                 [&](const GosubStatement& s) { gosub_compile(s, compiler); },
-                 [&](const ReturnStatement&) { compiler.exit_cache(code.emit({Op::RETURN})); },
-                 [&](const EndStatement&) { code.emit({Op::END}); },
-                 [&](const RemStatement&) {},
-                 [&](const RandomizeStatement&) { code.emit({Op::RANDOMIZE}); },
-                 [&](const StopStatement&) { code.emit({Op::STOP}); },
-                 [&](const ClsStatement&) { code.emit({Op::CLS}); },
-                 [&](const ShellStatement& s) { shell_compile(s, compiler); },
-                 [&](const BeepStatement&) { code.emit({Op::BEEP}); },
-                 [&](const ForStatement& s) { for_compile(s, compiler); },
-                 [&](const NextStatement& s) { next_compile(s, compiler); },
-             },
-             statement.body);
+  switch (statement.body.index()) {
+    case index_of<PrintStatement>: print_compile(body_as<PrintStatement>(statement), compiler); return;
+    case index_of<IfStatement>: if_compile(body_as<IfStatement>(statement), compiler); return;
+    case index_of<GotoStatement>: goto_compile(body_as<GotoStatement>(statement), compiler); return;
+    case index_of<InputStatement>: input_compile(body_as<InputStatement>(statement), compiler); return;
+    case index_of<LetStatement>: {
+      // The expression's last instruction writes the variable itself.
+      const LetStatement& let = body_as<LetStatement>(statement);
+      expression_compile_into(let.value, code, let.variable.slot);
+      return;
+    }
+    case index_of<GosubStatement>: gosub_compile(body_as<GosubStatement>(statement), compiler); return;
+    case index_of<ReturnStatement>: compiler.exit_cache(code.emit({Op::RETURN})); return;
+    case index_of<EndStatement>: code.emit({Op::END}); return;
+    case index_of<RemStatement>: return;
+    case index_of<RandomizeStatement>: code.emit({Op::RANDOMIZE}); return;
+    case index_of<StopStatement>: code.emit({Op::STOP}); return;
+    case index_of<ClsStatement>: code.emit({Op::CLS}); return;
+    case index_of<ShellStatement>: shell_compile(body_as<ShellStatement>(statement), compiler); return;
+    case index_of<BeepStatement>: code.emit({Op::BEEP}); return;
+    case index_of<ForStatement>: for_compile(body_as<ForStatement>(statement), compiler); return;
+    case index_of<NextStatement>: next_compile(body_as<NextStatement>(statement), compiler); return;
+    default: return;
+  }
 }
 
 void statement_list(const Statement& statement, std::FILE* out) {

@@ -76,7 +76,7 @@ bool primary_parse(Scanner& scanner, NodeBuffer& nodes) {
       return true;
     }
     case TOK_NUMBER: {
-      const Number literal = number_from_text(scanner.text());
+      const Number literal = number_of_token(scanner);
       nodes.push(Node{literal.is_integer() ? NodeKind::INTEGER : NodeKind::REAL, 0, 0, literal.payload});
       return true;
     }

@@ -223,10 +223,30 @@ namespace {
 
 }  // namespace
 
+namespace {
+
+// The tokens that scan_next_matching does not take itself. A call of its
+// own, so that the common paths there save no registers for it.
+[[gnu::noinline]] void scan_matched(Scanner& scanner, const char* at) {
+  const TokenMatch match = match_token_fast(at);
+  scanner.kind = match.kind;
+  if (match.kind == TOK_INVALID) {
+    scanner.cursor = at;
+    scanner.token = nullptr;
+    scanner.length = 0;
+    return;
+  }
+  scanner.token = at;
+  scanner.cursor = at + match.length;
+  scanner.length = match.length;
+}
+
+}  // namespace
+
 void scan_next_matching(Scanner& scanner) {
-  scanner.token = nullptr;
-  scanner.length = 0;
   if (scanner.patterns != nullptr) {
+    scanner.token = nullptr;
+    scanner.length = 0;
     scan_next_by_table(scanner);
     return;
   }
@@ -234,30 +254,45 @@ void scan_next_matching(Scanner& scanner) {
   // blanks here instead of matching them as tokens.
   const char* at = scanner.cursor;
   while (is_space(static_cast<unsigned char>(*at))) ++at;
-  scanner.cursor = at;
-  if (*at == '\0') {
-    scanner.kind = TOK_EOL;
-    return;
-  }
-  scanner.token = at;
-  // The tokens of one byte, and a letter that no letter follows (always a
-  // variable, see match_letter), need no call: most tokens of a program
-  // are these.
   const auto c = static_cast<unsigned char>(*at);
+  // The tokens of one byte, a letter that no letter follows (always a
+  // variable, see match_letter) and plain digits need no call: most tokens
+  // of a program are these.
   if (one_byte_tokens.kind[c] != TOK_INVALID || (is_letter(c) && !is_letter(static_cast<unsigned char>(at[1])))) {
     scanner.kind = is_letter(c) ? TOK_VARIABLE : one_byte_tokens.kind[c];
+    scanner.token = at;
     scanner.cursor = at + 1;
     scanner.length = 1;
     return;
   }
-  const TokenMatch match = match_token_fast(at);
-  scanner.kind = match.kind;
-  if (match.kind == TOK_INVALID) {
+  if (is_digit(c)) {
+    // Digits not followed by a "." or an exponent's "E" are the whole
+    // number; their value is taken in the same pass.
+    uint32_t value = c - '0';
+    std::size_t n = 1;
+    for (uint32_t digit; (digit = static_cast<unsigned char>(at[n]) - static_cast<uint32_t>('0')) <= 9; ++n) {
+      value = value * 10 + digit;  // wraps past nine digits, where it is not kept
+    }
+    if (at[n] != '.' && at[n] != 'e' && at[n] != 'E') {
+      if (n <= 9) {
+        scanner.digits_at = at;
+        scanner.digits_value = value;
+      }
+      scanner.kind = TOK_NUMBER;
+      scanner.token = at;
+      scanner.cursor = at + n;
+      scanner.length = n;
+      return;
+    }
+  }
+  if (c == '\0') {
+    scanner.kind = TOK_EOL;
+    scanner.cursor = at;
     scanner.token = nullptr;
+    scanner.length = 0;
     return;
   }
-  scanner.cursor = at + match.length;
-  scanner.length = match.length;
+  scan_matched(scanner, at);
 }
 
 }  // namespace ombrix

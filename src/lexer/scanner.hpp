@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "lexer/patterns.hpp"
@@ -48,6 +49,11 @@ struct Scanner {
   // and giving it back, so the next read at the same place reuses the match.
   const char* given_back = nullptr;
   TokenMatch given_back_match{TOK_INVALID, 0};
+  // Where the scanner last read a number of at most nine plain digits, and
+  // its value: the digits are converted while they are scanned, so the
+  // parsers need not read them a second time (see number_of_token).
+  const char* digits_at = nullptr;
+  uint32_t digits_value = 0;
 };
 
 // How deep parse trees may nest. Deeper nesting fails to parse at the token

@@ -44,7 +44,7 @@ std::optional<Number> number_parse(Scanner& scanner) {
     scan_unget(scanner);
     return std::nullopt;
   }
-  return number_from_text(scanner.text());
+  return number_of_token(scanner);
 }
 
 int32_t number_to_int(Number n) {

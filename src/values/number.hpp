@@ -51,6 +51,12 @@ inline Number number_or_absent(Value v) { return v ? *v : ABSENT_NUMBER; }
 // The text of a TOK_NUMBER token: plain digits are an integer, anything else
 // a real.
 Number number_from_text(std::string_view text);
+// The value of the scanner's current token, a TOK_NUMBER: the scanner has
+// converted the common plain digits already.
+inline Number number_of_token(const Scanner& scanner) {
+  if (scanner.token == scanner.digits_at) return number_from_int(static_cast<int32_t>(scanner.digits_value));
+  return number_from_text(scanner.text());
+}
 // Reads one token; a TOK_NUMBER becomes a Number, anything else is given back.
 std::optional<Number> number_parse(Scanner& scanner);
 

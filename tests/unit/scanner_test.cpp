@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "values/number.hpp"
+
 namespace ombrix {
 namespace {
 
@@ -25,6 +27,27 @@ std::vector<Token> tokens(const std::string& line, const Patterns* reference = n
     scan_next(scanner);
     out.push_back({scanner.kind, std::string(scanner.text())});
     if (scanner.kind == TOK_EOL || scanner.kind == TOK_INVALID) return out;
+  }
+}
+
+// Every number the scanner reads has the value of its text, also where the
+// scanner converted the digits while it read them; and so does a number
+// read again after it was given back.
+void expect_number_values(const std::string& line) {
+  Scanner scanner(line.c_str());
+  for (;;) {
+    scan_next(scanner);
+    if (scanner.kind == TOK_EOL || scanner.kind == TOK_INVALID) return;
+    if (scanner.kind != TOK_NUMBER) continue;
+    const Number expected = number_from_text(scanner.text());
+    const Number first = number_of_token(scanner);
+    scan_unget(scanner);
+    scan_next(scanner);
+    const Number again = number_of_token(scanner);
+    for (const Number& got : {first, again}) {
+      ASSERT_EQ(got.tag, expected.tag) << "'" << scanner.text() << "' in '" << line << "'";
+      ASSERT_EQ(got.payload, expected.payload) << "'" << scanner.text() << "' in '" << line << "'";
+    }
   }
 }
 
@@ -143,11 +166,13 @@ TEST_F(ScannerTest, FastMatcherAgreesWithTableOnGeneratedCorpus) {
       pieces.push_back(mixed);
     }
   }
-  for (const char* p :
-       {"GO TO", "go\tsub", "GO  \r\nTO", "Go",   "GOS",     "REM", "rem x", "12", "12.5", ".5", "5.", ".",  "1E5",
-        "1e-5",  "1E+",     "2.5e3",      "0007", "\"str\"", "\"",  "\"\"",  "<=", "<>",   "><", ">=", "=<", "+",
-        "-",     "*",       "/",          "\\",   "^",       ",",   "(",     ")",  ";",    ":",  "?",  "#",  "$",
-        "!",     "'",       "@",          "_",    "[",       "]",   "{",     "}",  "~",    "`",  "&",  "|",  "%"}) {
+  for (const char* p : {"GO TO",      "go\tsub",    "GO  \r\nTO", "Go",  "GOS",     "REM", "rem x", "12",   "12.5",
+                        ".5",         "5.",         ".",          "1E5", "1e-5",    "1E+", "2.5e3", "0007", "999999999",
+                        "1000000000", "0000000012", "2147483648", "12e", "\"str\"", "\"",  "\"\"",  "<=",   "<>",
+                        "><",         ">=",         "=<",         "+",   "-",       "*",   "/",     "\\",   "^",
+                        ",",          "(",          ")",          ";",   ":",       "?",   "#",     "$",    "!",
+                        "'",          "@",          "_",          "[",   "]",       "{",   "}",     "~",    "`",
+                        "&",          "|",          "%"}) {
     pieces.emplace_back(p);
   }
   for (int b = 1; b < 256; ++b) pieces.emplace_back(1, static_cast<char>(b));
@@ -167,9 +192,10 @@ TEST_F(ScannerTest, FastMatcherAgreesWithTableOnGeneratedCorpus) {
       ASSERT_EQ(fast.kind, table.kind) << "at " << at << " in '" << line << "'";
       ASSERT_EQ(fast.length, table.length) << "at " << at << " in '" << line << "'";
     }
-    // And the scanner itself, which takes the one-byte tokens and lone
-    // letters without the matcher.
+    // And the scanner itself, which takes the one-byte tokens, lone letters
+    // and plain digits without the matcher.
     ASSERT_EQ(tokens(line), tokens(line, &patterns)) << "in '" << line << "'";
+    expect_number_values(line);
     ++lines;
   }
   EXPECT_EQ(lines, 60000);

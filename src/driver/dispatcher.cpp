@@ -11,11 +11,37 @@ namespace {
 
 void report_invalid() { std::fputs("ERROR: INVALID STATEMENT\n", stderr); }
 
+// The rest of a line after its line number: a statement stores the line,
+// nothing valid deletes it.
+void numbered_line(Interpreter& interpreter, Scanner& scanner, int32_t line) {
+  std::optional<Statement> statement = statement_parse(scanner);
+  if (scanner.nesting_exceeded) {
+    report_invalid();
+  } else if (statement) {
+    interpreter.program.insert(line, std::move(*statement));
+  } else {
+    interpreter.program.erase(line);
+  }
+}
+
 }  // namespace
 
 void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origin) {
   if (text == nullptr || text[0] == '\0') return;
   Scanner scanner(text);
+  // Commands and statements begin with a keyword, so a line that begins
+  // with a number goes straight to the line-number step, as it would after
+  // both had failed on it: a program's lines are read here.
+  scan_next(scanner);
+  if (scanner.kind == TOK_NUMBER) {
+    if (origin == LineOrigin::synthesized) {
+      report_invalid();
+    } else {
+      numbered_line(interpreter, scanner, number_to_int(number_of_token(scanner)));
+    }
+    return;
+  }
+  scan_unget(scanner);
   if (std::optional<TokenKind> command = command_parse(scanner)) {
     command_execute(interpreter, *command);
     return;
@@ -47,15 +73,7 @@ void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origi
     if (!save_load_command(interpreter, text)) report_invalid();
     return;
   }
-  const int32_t line = number_to_int(*number);
-  statement = statement_parse(scanner);
-  if (scanner.nesting_exceeded) {
-    report_invalid();
-  } else if (statement) {
-    interpreter.program.insert(line, std::move(*statement));
-  } else {
-    interpreter.program.erase(line);
-  }
+  numbered_line(interpreter, scanner, number_to_int(*number));
 }
 
 }  // namespace ombrix

@@ -1,5 +1,6 @@
 #include "lexer/scanner.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -68,16 +69,6 @@ constexpr bool is_word_pattern(const char* pattern) {
   return true;
 }
 
-// Bytes of `at` that spell the keyword of a word pattern, or 0.
-std::size_t match_word(const char* at, const char* pattern) {
-  const char* word = pattern + 1;
-  std::size_t i = 0;
-  for (; word[i] != '\0'; ++i) {
-    if (upper(static_cast<unsigned char>(at[i])) != static_cast<unsigned char>(word[i])) return 0;
-  }
-  return i;
-}
-
 // "GO", any white space, then the rest: the two-word keywords GO TO and GO SUB.
 std::size_t match_go(const char* at, const char* rest) {
   if (upper(static_cast<unsigned char>(at[0])) != 'G' || upper(static_cast<unsigned char>(at[1])) != 'O') return 0;
@@ -89,12 +80,71 @@ std::size_t match_go(const char* at, const char* rest) {
   return i;
 }
 
-// The keyword rules whose patterns begin with each letter, in table order.
-// Built from the token table itself so the two cannot drift apart; the rules
+// A run of letters packed five bits a letter, the first in the lowest bits.
+// The low five bits of an ASCII letter are 1 to 26 in either case, so
+// packed runs compare without regard to case, as the rules match, and a
+// keyword is tested against the run with one mask and one compare instead
+// of a loop over its letters.
+constexpr uint64_t packed_letter(unsigned char c, std::size_t position) {
+  return static_cast<uint64_t>(c & 31u) << (5 * position);
+}
+constexpr std::size_t PACKED_LETTERS_MAX = 12;  // 60 bits
+
+struct PackedWord {
+  uint64_t bits = 0;
+  uint64_t mask = 0;
+  std::size_t length = 0;
+};
+
+constexpr PackedWord pack_word(const char* word) {
+  PackedWord packed;
+  for (; word[packed.length] != '\0'; ++packed.length) {
+    packed.bits |= packed_letter(static_cast<unsigned char>(word[packed.length]), packed.length);
+    packed.mask |= uint64_t{31} << (5 * packed.length);
+  }
+  return packed;
+}
+
+// The letters a run is packed to: as many as the longest keyword has.
+constexpr std::size_t longest_keyword() {
+  std::size_t longest = 0;
+  for (const TokenRule& rule : token_table) {
+    if (is_word_pattern(rule.pattern)) longest = std::max(longest, pack_word(rule.pattern + 1).length);
+  }
+  return longest;
+}
+constexpr std::size_t KEYWORD_LETTERS = longest_keyword();
+static_assert(KEYWORD_LETTERS <= PACKED_LETTERS_MAX, "every keyword fits in a packed run");
+
+constexpr bool starts_with(const char* text, const char* prefix) {
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    if (*text != *prefix) return false;
+  }
+  return true;
+}
+
+// Where a run spells the beginning of a keyword, that keyword is the token:
+// no keyword is the beginning of another, nor of the hand-matched GO TO,
+// GO SUB and REM, so at most one rule can match a run and the order in
+// which they are tried does not change the result.
+constexpr bool keywords_are_prefix_free() {
+  for (const TokenRule& a : token_table) {
+    if (!is_word_pattern(a.pattern)) continue;
+    if (starts_with(a.pattern + 1, "GO") || starts_with(a.pattern + 1, "REM")) return false;
+    for (const TokenRule& b : token_table) {
+      if (&a != &b && is_word_pattern(b.pattern) && starts_with(b.pattern + 1, a.pattern + 1)) return false;
+    }
+  }
+  return true;
+}
+static_assert(keywords_are_prefix_free(), "a run of letters matches at most one keyword");
+
+// The keyword rules whose patterns begin with each letter, packed. Built
+// from the token table itself so the two cannot drift apart; the rules
 // that are not plain words (GO TO, GO SUB, REM) are matched by hand below.
 struct KeywordIndex {
   struct Entry {
-    const char* pattern;
+    PackedWord word;
     TokenKind kind;
   };
   std::array<std::array<Entry, 8>, 26> by_letter{};
@@ -104,11 +154,13 @@ struct KeywordIndex {
     for (const TokenRule& rule : token_table) {
       if (!is_word_pattern(rule.pattern)) continue;
       const auto letter = static_cast<std::size_t>(rule.pattern[1] - 'A');
-      by_letter[letter][static_cast<std::size_t>(count[letter]++)] = {rule.pattern, rule.kind};
+      by_letter[letter][static_cast<std::size_t>(count[letter]++)] = {pack_word(rule.pattern + 1), rule.kind};
     }
   }
 };
 constexpr KeywordIndex keyword_index{};
+constexpr PackedWord packed_go = pack_word("GO");
+constexpr PackedWord packed_rem = pack_word("REM");
 
 // Every keyword is two letters or longer ("GO" begins GO TO and GO SUB).
 constexpr bool keywords_begin_with_two_letters() {
@@ -120,26 +172,34 @@ constexpr bool keywords_begin_with_two_letters() {
 }
 static_assert(keywords_begin_with_two_letters(), "a letter not followed by a letter is always a variable");
 
-TokenMatch match_letter(const char* at) {
-  // Most letters in a program are variables: with no letter after it, a
-  // letter begins no keyword.
-  if (!is_letter(static_cast<unsigned char>(at[1]))) return {TOK_VARIABLE, 1};
-  const unsigned char first = upper(static_cast<unsigned char>(at[0]));
-  if (first == 'G') {
+// The rules that are not plain words. Out of line: they are rare, and the
+// calls here would make every keyword's match save registers.
+[[gnu::noinline]] TokenMatch match_go_or_rem(const char* at, uint64_t run) {
+  if ((run & packed_go.mask) == packed_go.bits) {
     if (std::size_t n = match_go(at, "TO")) return {TOK_GOTO, n};
     if (std::size_t n = match_go(at, "SUB")) return {TOK_GOSUB, n};
   }
-  if (first == 'R' && upper(static_cast<unsigned char>(at[1])) == 'E' &&
-      upper(static_cast<unsigned char>(at[2])) == 'M') {
+  if ((run & packed_rem.mask) == packed_rem.bits) {
     return {TOK_REM, std::strlen(at)};  // a remark takes the rest of the line
   }
-  // No keyword is a prefix of another, so at most one of these can match and
-  // their order does not change the result.
-  const auto letter = static_cast<std::size_t>(first - 'A');
+  return {TOK_VARIABLE, 1};
+}
+
+inline TokenMatch match_letter(const char* at) {
+  // Most letters in a program are variables: with no letter after it, a
+  // letter begins no keyword.
+  if (!is_letter(static_cast<unsigned char>(at[1]))) return {TOK_VARIABLE, 1};
+  uint64_t run =
+      packed_letter(static_cast<unsigned char>(at[0]), 0) | packed_letter(static_cast<unsigned char>(at[1]), 1);
+  for (std::size_t i = 2; i < KEYWORD_LETTERS && is_letter(static_cast<unsigned char>(at[i])); ++i) {
+    run |= packed_letter(static_cast<unsigned char>(at[i]), i);
+  }
+  const auto letter = static_cast<std::size_t>((at[0] & 31) - 1);
   for (int i = 0; i < keyword_index.count[letter]; ++i) {
     const KeywordIndex::Entry& entry = keyword_index.by_letter[letter][static_cast<std::size_t>(i)];
-    if (std::size_t n = match_word(at, entry.pattern)) return {entry.kind, n};
+    if ((run & entry.word.mask) == entry.word.bits) return {entry.kind, entry.word.length};
   }
+  if (letter == 'G' - 'A' || letter == 'R' - 'A') return match_go_or_rem(at, run);
   return {TOK_VARIABLE, 1};
 }
 
@@ -241,6 +301,15 @@ namespace {
   scanner.length = match.length;
 }
 
+// A keyword, or a variable that letters follow.
+[[gnu::noinline]] void scan_word(Scanner& scanner, const char* at) {
+  const TokenMatch match = match_letter(at);
+  scanner.kind = match.kind;
+  scanner.token = at;
+  scanner.cursor = at + match.length;
+  scanner.length = match.length;
+}
+
 }  // namespace
 
 void scan_next_matching(Scanner& scanner) {
@@ -284,6 +353,10 @@ void scan_next_matching(Scanner& scanner) {
       scanner.length = n;
       return;
     }
+  }
+  if (is_letter(c)) {
+    scan_word(scanner, at);
+    return;
   }
   if (c == '\0') {
     scanner.kind = TOK_EOL;

@@ -9,6 +9,7 @@ namespace ombrix {
 
 // sign -> "+" | "-"
 std::optional<Sign> sign_parse(Scanner& scanner) {
+  if (scan_given_back_none_of(scanner, kind_bit(TOK_PLUS) | kind_bit(TOK_MINUS))) return std::nullopt;
   scan_next(scanner);
   if (scanner.kind == TOK_PLUS || scanner.kind == TOK_MINUS) return Sign{scanner.kind};
   scan_unget(scanner);
@@ -17,6 +18,10 @@ std::optional<Sign> sign_parse(Scanner& scanner) {
 
 // mulop -> "*" | "/" | "\" | "MOD"
 std::optional<MulOp> mulop_parse(Scanner& scanner) {
+  if (scan_given_back_none_of(scanner,
+                              kind_bit(TOK_TIMES) | kind_bit(TOK_DIVIDE) | kind_bit(TOK_INTDIV) | kind_bit(TOK_MOD))) {
+    return std::nullopt;
+  }
   scan_next(scanner);
   switch (scanner.kind) {
     case TOK_TIMES:

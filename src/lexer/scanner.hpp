@@ -98,9 +98,24 @@ inline void scan_unget(Scanner& scanner) {
   scanner.length = 0;
 }
 
+// A set of token kinds, one bit each.
+constexpr uint64_t kind_bit(TokenKind kind) { return uint64_t{1} << kind; }
+static_assert(TOKEN_KIND_COUNT <= 64, "a set of kinds fits in one word");
+
+// True when the next token is the one given back and its kind is not in
+// `kinds`. A parser that wants one of those kinds refuses such a token where
+// it stands: reading it and giving it back would leave every field as it is
+// (the cursor is at a token given back only straight after scan_unget).
+// Parsers try one level after another on the token that ends a level, so
+// this saves most of those round trips.
+inline bool scan_given_back_none_of(const Scanner& scanner, uint64_t kinds) {
+  return scanner.cursor == scanner.given_back && (kind_bit(scanner.given_back_match.kind) & kinds) == 0;
+}
+
 // Reads one token: true when it is of `kind`; otherwise gives it back and
 // returns false. The step every parser takes for a required keyword or sign.
 inline bool scan_expect(Scanner& scanner, TokenKind kind) {
+  if (scan_given_back_none_of(scanner, kind_bit(kind))) return false;
   scan_next(scanner);
   if (scanner.kind == kind) return true;
   scan_unget(scanner);

@@ -8,12 +8,6 @@
 
 namespace ombrix {
 
-IfStatement::IfStatement(Expression l, RelationalOperator o, Expression r, BlockPtr<Statement> t)
-    : left(std::move(l)), op(o), right(std::move(r)), then(std::move(t)) {}
-IfStatement::IfStatement(IfStatement&&) noexcept = default;
-IfStatement& IfStatement::operator=(IfStatement&&) noexcept = default;
-IfStatement::~IfStatement() = default;
-
 std::optional<RelationalOperator> relop_parse(Scanner& scanner) {
   scan_next(scanner);
   if (scanner.kind >= TOK_LE && scanner.kind <= TOK_EQ) return RelationalOperator{scanner.kind};

@@ -107,6 +107,14 @@ struct Statement {
       body;
 };
 
+// IF's members, defined where Statement is complete: inline, so that a
+// statement's move and destruction (every stored line has both) need no call.
+inline IfStatement::IfStatement(Expression l, RelationalOperator o, Expression r, BlockPtr<Statement> t)
+    : left(std::move(l)), op(o), right(std::move(r)), then(std::move(t)) {}
+inline IfStatement::IfStatement(IfStatement&&) noexcept = default;
+inline IfStatement& IfStatement::operator=(IfStatement&&) noexcept = default;
+inline IfStatement::~IfStatement() = default;
+
 // The stored program's lines in order of number, each statement in its
 // node of the tree.
 using ProgramLines =

@@ -11,9 +11,10 @@ namespace ombrix {
 void Program::insert(int32_t number, Statement&& statement) {
   if (number <= 0) return;  // dropped silently, with its statement
   compiled_.reset();
-  if (lines_.empty() || number > lines_.rbegin()->first) {
+  if (number > above_all_) {
     // A program is mostly typed or read in ascending order: append without a search.
     lines_.emplace_hint(lines_.end(), number, std::move(statement));
+    above_all_ = number;
   } else {
     lines_.insert_or_assign(number, std::move(statement));
   }
@@ -30,6 +31,7 @@ void Program::clear() {
   // tens of thousands of small blocks.
   compiled_.reset();
   lines_.clear();
+  above_all_ = 0;
 }
 
 void Program::renumber() {
@@ -47,6 +49,7 @@ void Program::renumber() {
     renumbered.emplace_hint(renumbered.end(), number, std::move(statement));
   }
   lines_ = std::move(renumbered);
+  above_all_ = lines_.empty() ? 0 : lines_.rbegin()->first;
   compiled_.reset();
 }
 

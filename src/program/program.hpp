@@ -41,6 +41,10 @@ class Program {
  private:
   // A line's statement lives in its node of the tree: one allocation a line.
   ProgramLines lines_;
+  // No line has a higher number (erasing the last line leaves it as it
+  // was): a line numbered above it goes at the end without a look at the
+  // tree's last node, which costs a call.
+  int32_t above_all_ = 0;
   std::optional<CompiledProgram> compiled_;  // none while it is out of date
 };
 

@@ -93,5 +93,36 @@ TEST(ProgramImage, AgreesWithTheStoredLinesAfterRandomEdits) {
   }
 }
 
+// A line typed with the number of a stored line replaces it, whatever came
+// before: lines appended in order, the last line deleted, RENUM moving the
+// numbers up, CLEAR.
+TEST(ProgramImage, ALineWithAStoredNumberReplacesIt) {
+  struct Case {
+    const char* name;
+    void (*edit)(Program&);
+    int32_t replaced;
+  };
+  const Case cases[] = {
+      {"appended", [](Program&) {}, 3},
+      {"after deleting the last", [](Program& p) { p.erase(3); }, 2},
+      {"after RENUM", [](Program& p) { p.renumber(); }, 30},
+      {"after CLEAR",
+       [](Program& p) {
+         p.clear();
+         p.insert(7, end_statement());
+       },
+       7},
+  };
+  for (const Case& c : cases) {
+    Program program;
+    for (int32_t number = 1; number <= 3; ++number) program.insert(number, end_statement());
+    c.edit(program);
+    program.insert(c.replaced, rem_statement());
+    const Statement* stored = program.find(c.replaced);
+    ASSERT_NE(stored, nullptr) << c.name;
+    EXPECT_EQ(statement_kind(*stored), TOK_REM) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace ombrix

@@ -68,10 +68,6 @@ std::size_t read_ahead(std::FILE* input, const char** bytes) {
 void consume(std::FILE* input, std::size_t count) { input->_IO_read_ptr += count; }
 #endif
 
-}  // namespace
-
-namespace {
-
 // Makes room for `count` more bytes: the capacity that bf_addch would reach
 // one increment at a time, grown in one step.
 void make_room(ByteBuffer* buffer, uint64_t count) {

@@ -8,18 +8,8 @@
 namespace ombrix {
 
 Number number_from_text(std::string_view text) {
-  // Up to nine digits always fit: most literals, and every line number a
-  // program is likely to have, are that, and take one pass.
-  if (!text.empty() && text.size() <= 9) {
-    uint32_t value = 0;
-    std::size_t i = 0;
-    for (; i < text.size(); ++i) {
-      const auto digit = static_cast<uint32_t>(text[i] - '0');
-      if (digit > 9) break;
-      value = value * 10 + digit;
-    }
-    if (i == text.size()) return number_from_int(static_cast<int32_t>(value));
-  }
+  // The scanner converts plain numbers of up to nine digits as it reads
+  // them (number_of_token), so what comes here is mostly longer or a real.
   // Plain digits are an integer when the value fits; the accumulation stops
   // growing once it is known not to (leading zeros add nothing).
   bool digits_only = !text.empty();

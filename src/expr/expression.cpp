@@ -7,31 +7,6 @@
 
 namespace ombrix {
 
-// sign -> "+" | "-"
-std::optional<Sign> sign_parse(Scanner& scanner) {
-  if (scan_given_back_none_of(scanner, kind_bit(TOK_PLUS) | kind_bit(TOK_MINUS))) return std::nullopt;
-  scan_next(scanner);
-  if (scanner.kind == TOK_PLUS || scanner.kind == TOK_MINUS) return Sign{scanner.kind};
-  scan_unget(scanner);
-  return std::nullopt;
-}
-
-// mulop -> "*" | "/" | "\" | "MOD"
-std::optional<MulOp> mulop_parse(Scanner& scanner) {
-  if (scan_given_back_none_of(scanner,
-                              kind_bit(TOK_TIMES) | kind_bit(TOK_DIVIDE) | kind_bit(TOK_INTDIV) | kind_bit(TOK_MOD))) {
-    return std::nullopt;
-  }
-  scan_next(scanner);
-  switch (scanner.kind) {
-    case TOK_TIMES:
-    case TOK_DIVIDE:
-    case TOK_INTDIV:
-    case TOK_MOD: return MulOp{scanner.kind};
-    default: scan_unget(scanner); return std::nullopt;
-  }
-}
-
 // variable -> letter
 std::optional<Variable> variable_parse(Scanner& scanner) {
   scan_next(scanner);
@@ -66,16 +41,27 @@ uint32_t NodeBuffer::push_on_heap(const Node& node) {
 
 void NodeBuffer::truncate(uint32_t size) { size_ = size; }
 
-// primary -> variable | number | "(" expression ")" | builtin
-//
-// Each alternative begins by reading one token and gives it back when it is
-// not its own; so the token is read once here, and the alternative it
-// begins takes over.
-bool primary_parse(Scanner& scanner, NodeBuffer& nodes) {
-  scan_next(scanner);
+// The levels below are read one token ahead: each starts at a token that
+// its caller has read already, and on success leaves the token after it
+// read, for the level above to take as its operator or leave alone. So
+// every token of an expression is read once, and only the one after the
+// whole expression is given back, where reading each level's first token
+// and giving back the token that ends each level would cost a round trip
+// per level and token. What is consumed is just what reading and giving
+// back level by level consumes, also where a parse fails.
+namespace {
+
+constexpr bool is_sign(TokenKind kind) { return kind == TOK_PLUS || kind == TOK_MINUS; }
+constexpr bool is_mulop(TokenKind kind) {
+  return kind == TOK_TIMES || kind == TOK_DIVIDE || kind == TOK_INTDIV || kind == TOK_MOD;
+}
+
+// primary -> variable | number | "(" expression ")" | builtin, from its
+// first token.
+bool primary_at(Scanner& scanner, NodeBuffer& nodes) {
   switch (scanner.kind) {
     case TOK_VARIABLE: {
-      const char letter = scanner.text()[0];
+      const char letter = scanner.token[0];
       nodes.push(
           Node{NodeKind::VARIABLE, static_cast<uint8_t>(letter), static_cast<uint8_t>(variable_slot(letter)), 0});
       return true;
@@ -90,43 +76,66 @@ bool primary_parse(Scanner& scanner, NodeBuffer& nodes) {
       if (!expression_parse(scanner, nodes) || !scan_expect(scanner, TOK_RPAREN)) return false;
       nodes.push(Node{NodeKind::PARENS, 0, 0, 0});
       return true;
-    default: scan_unget(scanner); return builtin_parse(scanner, nodes);
+    default:
+      // The built-ins read their keyword themselves, form by form.
+      scan_unget(scanner);
+      return builtin_parse(scanner, nodes);
   }
 }
 
 // factor -> primary ["^" primary]
-bool factor_parse(Scanner& scanner, NodeBuffer& nodes) {
-  if (!primary_parse(scanner, nodes)) return false;
+bool factor_at(Scanner& scanner, NodeBuffer& nodes) {
+  if (!primary_at(scanner, nodes)) return false;
+  scan_next(scanner);
+  if (scanner.kind != TOK_POWER) return true;
   const uint32_t base = nodes.size();
-  if (!scan_expect(scanner, TOK_POWER)) return true;
-  if (!primary_parse(scanner, nodes)) return false;  // "^" stays consumed
+  scan_next(scanner);
+  if (!primary_at(scanner, nodes)) return false;  // "^" stays consumed
   nodes.push(Node{NodeKind::POWER, 0, 0, base});
+  scan_next(scanner);
   return true;
 }
 
 // term -> factor [mulop factor]
-bool term_parse(Scanner& scanner, NodeBuffer& nodes) {
-  if (!factor_parse(scanner, nodes)) return false;
+bool term_at(Scanner& scanner, NodeBuffer& nodes) {
+  if (!factor_at(scanner, nodes)) return false;
+  if (!is_mulop(scanner.kind)) return true;
   const uint32_t first = nodes.size();
-  const std::optional<MulOp> op = mulop_parse(scanner);
-  if (!op) return true;
-  if (!factor_parse(scanner, nodes)) return false;
-  nodes.push(Node{NodeKind::MULOP, static_cast<uint8_t>(op->kind), 0, first});
+  const auto op = static_cast<uint8_t>(scanner.kind);
+  scan_next(scanner);
+  if (!factor_at(scanner, nodes)) return false;
+  nodes.push(Node{NodeKind::MULOP, op, 0, first});
   return true;
 }
 
 // expression -> [sign] term [sign term]
+bool expression_at(Scanner& scanner, NodeBuffer& nodes) {
+  const TokenKind first_sign = scanner.kind;
+  if (is_sign(first_sign)) scan_next(scanner);
+  if (!term_at(scanner, nodes)) return false;
+  if (is_sign(first_sign)) nodes.push(Node{NodeKind::SIGN, static_cast<uint8_t>(first_sign), 0, 0});
+  if (!is_sign(scanner.kind)) return true;
+  const uint32_t first = nodes.size();
+  const auto second_sign = static_cast<uint8_t>(scanner.kind);
+  scan_next(scanner);
+  if (!term_at(scanner, nodes)) return false;
+  nodes.push(Node{NodeKind::SUM, second_sign, 0, first});
+  return true;
+}
+
+}  // namespace
+
+bool primary_parse(Scanner& scanner, NodeBuffer& nodes) {
+  scan_next(scanner);
+  return primary_at(scanner, nodes);
+}
+
 bool expression_parse(Scanner& scanner, NodeBuffer& nodes) {
   NestingGuard guard(scanner);
   if (!guard.entered()) return false;
-  const std::optional<Sign> first_sign = sign_parse(scanner);
-  if (!term_parse(scanner, nodes)) return false;
-  if (first_sign) nodes.push(Node{NodeKind::SIGN, static_cast<uint8_t>(first_sign->kind), 0, 0});
-  const uint32_t first = nodes.size();
-  const std::optional<Sign> second_sign = sign_parse(scanner);
-  if (!second_sign) return true;
-  if (!term_parse(scanner, nodes)) return false;
-  nodes.push(Node{NodeKind::SUM, static_cast<uint8_t>(second_sign->kind), 0, first});
+  scan_next(scanner);
+  if (!expression_at(scanner, nodes)) return false;
+  scan_unget(scanner);
   return true;
 }
 

@@ -127,14 +127,10 @@ class NodeBuffer {
 };
 
 // Parsers take one token at a time and give back only the token that did not
-// fit: tokens read before it stay consumed. The level parsers append the
-// level's nodes to the buffer and return whether it parsed.
-std::optional<Sign> sign_parse(Scanner& scanner);
-std::optional<MulOp> mulop_parse(Scanner& scanner);
+// fit: tokens read before it stay consumed. The expression parsers append
+// the nodes of what they read to the buffer and return whether it parsed.
 std::optional<Variable> variable_parse(Scanner& scanner);
 bool primary_parse(Scanner& scanner, NodeBuffer& nodes);
-bool factor_parse(Scanner& scanner, NodeBuffer& nodes);
-bool term_parse(Scanner& scanner, NodeBuffer& nodes);
 bool expression_parse(Scanner& scanner, NodeBuffer& nodes);
 // A whole expression, or an empty one when it does not parse.
 Expression expression_parse(Scanner& scanner);

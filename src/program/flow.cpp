@@ -68,19 +68,19 @@ std::optional<Statement> if_parse(Scanner& scanner) {
   // Any statement may follow, another IF too, but not a bare line number.
   std::optional<Statement> then = statement_parse(scanner);
   if (!then) return std::nullopt;
-  return Statement{IfStatement(std::move(left), *op, std::move(right), block_new<Statement>(std::move(*then)))};
+  return parsed(IfStatement(std::move(left), *op, std::move(right), block_new<Statement>(std::move(*then))));
 }
 
 std::optional<Statement> goto_parse(Scanner& scanner) {
   Expression target = expression_parse(scanner);
   if (!target) return std::nullopt;
-  return Statement{GotoStatement{std::move(target)}};
+  return parsed(GotoStatement{std::move(target)});
 }
 
 std::optional<Statement> gosub_parse(Scanner& scanner) {
   Expression target = expression_parse(scanner);
   if (!target) return std::nullopt;
-  return Statement{GosubStatement{std::move(target)}};
+  return parsed(GosubStatement{std::move(target)});
 }
 
 int32_t if_execute(const IfStatement& statement, Interpreter& interpreter, int32_t current, int32_t following) {

@@ -20,7 +20,7 @@ std::optional<Statement> input_parse(Scanner& scanner) {
     statement.variables.push_back(*variable);
     if (!scan_expect(scanner, TOK_COMMA)) break;
   }
-  return Statement{std::move(statement)};
+  return parsed(std::move(statement));
 }
 
 void input_list(const InputStatement& statement, std::FILE* out) {

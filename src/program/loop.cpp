@@ -59,14 +59,14 @@ std::optional<Statement> for_parse(Scanner& scanner) {
     step = expression_parse(scanner);
     if (!step) return std::nullopt;
   }
-  return Statement{ForStatement{head->variable, std::move(head->value), std::move(limit), std::move(step)}};
+  return parsed(ForStatement{head->variable, std::move(head->value), std::move(limit), std::move(step)});
 }
 
 // next -> NEXT variable
 std::optional<Statement> next_parse(Scanner& scanner) {
   std::optional<Variable> variable = variable_parse(scanner);
   if (!variable) return std::nullopt;
-  return Statement{NextStatement{*variable}};
+  return parsed(NextStatement{*variable});
 }
 
 // The limit is evaluated before the step and both before the start, so in

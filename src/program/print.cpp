@@ -41,7 +41,7 @@ std::optional<Statement> print_parse(Scanner& scanner) {
     statement.items.push_back(std::move(item));
     if (!scan_expect(scanner, TOK_COMMA)) break;
   }
-  return Statement{std::move(statement)};
+  return parsed(std::move(statement));
 }
 
 void print_execute(const PrintStatement& statement, EvalState& state) {

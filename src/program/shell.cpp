@@ -35,7 +35,7 @@ namespace ombrix {
 std::optional<Statement> shell_parse(Scanner& scanner) {
   std::unique_ptr<StringLiteral> command = string_parse(scanner);
   if (!command) return std::nullopt;
-  return Statement{ShellStatement{std::move(*command)}};
+  return parsed(ShellStatement{std::move(*command)});
 }
 
 void shell_compile(const ShellStatement& statement, Compiler& compiler) {

@@ -21,12 +21,12 @@ namespace {
 std::optional<Statement> let_parse(Scanner& scanner) {
   std::optional<LetStatement> let = assignment_parse(scanner);
   if (!let) return std::nullopt;
-  return Statement{std::move(*let)};
+  return parsed(std::move(*let));
 }
 
 template <typename Keyword>
 std::optional<Statement> keyword_statement() {
-  return Statement{Keyword{}};
+  return parsed(Keyword{});
 }
 
 template <class... Ts>
@@ -89,7 +89,7 @@ std::optional<Statement> statement_parse(Scanner& scanner) {
     case TOK_STOP: return keyword_statement<StopStatement>();
     case TOK_CLS: return keyword_statement<ClsStatement>();
     case TOK_BEEP: return keyword_statement<BeepStatement>();
-    case TOK_REM: return Statement{RemStatement{std::string(scanner.text())}};
+    case TOK_REM: return parsed(RemStatement{std::string(scanner.text())});
     case TOK_SHELL: return shell_parse(scanner);
     case TOK_FOR: return for_parse(scanner);
     case TOK_NEXT: return next_parse(scanner);

@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -101,6 +104,12 @@ struct BeepStatement {};
 struct RandomizeStatement {};
 
 struct Statement {
+  // From any one kind: Statement{LetStatement{...}}. The kind is moved into
+  // place, which needs no look at which kind the variant holds.
+  template <typename Kind>
+    requires(!std::is_same_v<std::remove_cvref_t<Kind>, Statement>)
+  Statement(Kind&& kind) : body(std::forward<Kind>(kind)) {}
+
   std::variant<PrintStatement, IfStatement, GotoStatement, InputStatement, LetStatement, GosubStatement,
                ReturnStatement, EndStatement, RemStatement, RandomizeStatement, StopStatement, ClsStatement,
                ShellStatement, BeepStatement, ForStatement, NextStatement>
@@ -119,6 +128,14 @@ inline IfStatement::~IfStatement() = default;
 // node of the tree.
 using ProgramLines =
     std::map<int32_t, Statement, std::less<int32_t>, BlockAllocator<std::pair<const int32_t, Statement>>>;
+
+// A parser's result, built where it is returned: the statement is not moved
+// out of a temporary on the way, a step that costs every stored line a look
+// at the kind it holds.
+template <typename Kind>
+std::optional<Statement> parsed(Kind&& kind) {
+  return std::optional<Statement>(std::in_place, std::forward<Kind>(kind));
+}
 
 // The token kind of the statement's keyword.
 TokenKind statement_kind(const Statement& statement);

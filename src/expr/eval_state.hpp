@@ -26,10 +26,21 @@ struct EvalState {
 // The slot of a variable letter: (c - 65) mod 26 with a truncating remainder,
 // so lower-case letters share the slots of the letters six places on
 // ("a" is "G", "u" is "A").
-constexpr int variable_slot(char letter) {
-  int slot = (static_cast<unsigned char>(letter) - 65) % VARIABLE_SLOTS;
+constexpr int variable_slot_of_byte(unsigned char letter) {
+  int slot = (letter - 65) % VARIABLE_SLOTS;
   return slot < 0 ? slot + VARIABLE_SLOTS : slot;  // only for bytes below 'A', which are never letters
 }
+// Every byte's slot, worked out once: the parser takes the slot of every
+// variable it reads, and the remainder is a multiplication and half a
+// dozen steps more.
+struct VariableSlots {
+  uint8_t of[256] = {};
+  constexpr VariableSlots() {
+    for (int c = 0; c < 256; ++c) of[c] = static_cast<uint8_t>(variable_slot_of_byte(static_cast<unsigned char>(c)));
+  }
+};
+inline constexpr VariableSlots variable_slots{};
+constexpr int variable_slot(char letter) { return variable_slots.of[static_cast<unsigned char>(letter)]; }
 
 // Stores a value (the absent value empties the slot).
 inline void variable_set(EvalState& state, char letter, Value value) {

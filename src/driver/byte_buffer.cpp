@@ -27,12 +27,7 @@ ByteBufferPtr bf_alloc(uint64_t capacity, uint64_t increment) {
   return buffer;
 }
 
-void bf_check(const ByteBuffer* buffer) {
-  if (buffer == nullptr || buffer->data == nullptr || buffer->capacity == 0 || buffer->increment == 0 ||
-      buffer->length > buffer->capacity) {
-    fatal_silent();
-  }
-}
+void bf_broken() { fatal_silent(); }
 
 void bf_addch(ByteBuffer* buffer, char byte) {
   bf_check(buffer);
@@ -48,11 +43,6 @@ void bf_addch(ByteBuffer* buffer, char byte) {
     buffer->capacity = grown;
   }
   buffer->data[buffer->length++] = byte;
-}
-
-void bf_reset(ByteBuffer* buffer) {
-  bf_check(buffer);
-  buffer->length = 0;
 }
 
 namespace {

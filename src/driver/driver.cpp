@@ -132,7 +132,7 @@ int run_session(int argc, char* argv[]) {
   // of input does, so a broken descriptor cannot make it spin.
   for (;;) {
     const bool more = terminal_read_line(terminal.get(), input, prompt, line.get(), LineKind::program);
-    const bool read_failed = std::ferror(input) != 0;
+    const bool read_failed = stream_failed(input);
     // A program file that cannot be read (a directory, an I/O error) ends
     // ombrix as one that cannot be opened does: its program is incomplete,
     // so neither the broken line nor the program runs.

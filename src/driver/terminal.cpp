@@ -349,7 +349,7 @@ TerminalPtr terminal_open(volatile std::sig_atomic_t* halt, bool interactive) {
 bool terminal_read_line(Terminal* terminal, std::FILE* input, const char* prompt, ByteBuffer* buffer, LineKind kind) {
   if (terminal != nullptr && input == stdin) return terminal->read(prompt, buffer, kind);
   read_line(input, prompt, buffer);
-  return !std::feof(input) && !std::ferror(input);
+  return !stream_at_end(input) && !stream_failed(input);
 }
 
 }  // namespace ombrix

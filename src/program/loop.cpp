@@ -37,7 +37,7 @@ bool is_next_of(const Statement& statement, char letter) {
 int32_t find_loop_exit(Interpreter& interpreter, int32_t for_line, char letter) {
   if (for_line <= 0) return FLOW_CONTINUE;
   const auto& lines = interpreter.program.lines();
-  auto it = lines.find(for_line);
+  auto it = line_find(lines, for_line);
   if (it == lines.end()) return FLOW_CONTINUE;
   for (; it != lines.end(); ++it) {
     if (!is_next_of(it->second, letter)) continue;

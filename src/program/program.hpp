@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <map>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -13,11 +13,17 @@
 
 namespace ombrix {
 
-// Lines live in a balanced tree keyed by number, so inserting, replacing,
-// deleting and finding a line cost O(log n) in a program of any size. Runs
-// execute the program compiled (program/compile.hpp), compiled again at
-// the first run after any change; nothing can change the program while it
-// runs.
+// The lines are kept in order of number, in a deque. A program is mostly
+// typed or read in ascending order, and a line numbered above all others
+// is appended: no search, no tree to rebalance, and a line costs its number
+// and statement side by side. Any other edit (a line out of order, a
+// replacement, a deletion) waits at the end of the deque until the lines
+// are next read; then one sort of the waiting edits and one merge put
+// everything in order, O(n + k log k) for k edits. That is no more than
+// the compile that every change makes the next run do, and a program read
+// in any order costs O(n log n), as a balanced tree would. Runs execute the
+// program compiled (program/compile.hpp), compiled again at the first run
+// after any change; nothing can change the program while it runs.
 class Program {
  public:
   // Stores the line; a line with the same number is replaced. Numbers of 0
@@ -29,22 +35,31 @@ class Program {
   // as a plain line number follows its line; any other target stays as it is
   // and is reported on standard error.
   void renumber();
-
-  bool empty() const { return lines_.empty(); }
-  std::size_t size() const { return lines_.size(); }
+  bool empty() const { return lines().empty(); }
+  std::size_t size() const { return lines().size(); }
   const Statement* find(int32_t number) const;
-  const ProgramLines& lines() const { return lines_; }
-
+  // The lines in order, the waiting edits applied.
+  const ProgramLines& lines() const {
+    if (waiting_ != 0) apply_waiting_edits();
+    return lines_;
+  }
   // The program compiled; valid until the next change.
   CompiledProgram& compiled();
 
  private:
-  // A line's statement lives in its node of the tree: one allocation a line.
-  ProgramLines lines_;
-  // No line has a higher number (erasing the last line leaves it as it
-  // was): a line numbered above it goes at the end without a look at the
-  // tree's last node, which costs a call.
-  int32_t above_all_ = 0;
+  // Sorts the waiting edits by number and merges them in: the last edit of
+  // a number decides, a deletion (its number stored negated) removes the
+  // line.
+  void apply_waiting_edits() const;
+
+  // The lines in ascending order of number, then the last waiting_ entries:
+  // the edits that wait, in the order they were made. They are applied
+  // when the lines are read, which leaves the program itself as it was.
+  mutable ProgramLines lines_;
+  mutable std::size_t waiting_ = 0;
+  // With no edit waiting, the highest number stored (0 for none). Kept
+  // apart because a deque's last element costs several steps to reach.
+  mutable int32_t last_number_ = 0;
   std::optional<CompiledProgram> compiled_;  // none while it is out of date
 };
 

@@ -392,7 +392,7 @@ void program_walk(Interpreter& interpreter) {
     }
     if (flow == FLOW_END) return;
     if (interpreter.jump_budget != 0 && --jumps_left == 0) return;
-    at = lines.find(flow);  // no such line: the run ends silently
+    at = line_find(lines, flow);  // no such line: the run ends silently
   }
 }
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -124,10 +124,12 @@ inline IfStatement::IfStatement(IfStatement&&) noexcept = default;
 inline IfStatement& IfStatement::operator=(IfStatement&&) noexcept = default;
 inline IfStatement::~IfStatement() = default;
 
-// The stored program's lines in order of number, each statement in its
-// node of the tree.
-using ProgramLines =
-    std::map<int32_t, Statement, std::less<int32_t>, BlockAllocator<std::pair<const int32_t, Statement>>>;
+// The stored program's lines in order of number (see program/program.hpp):
+// each line's number and statement side by side, in blocks of several lines.
+using ProgramLines = std::deque<std::pair<int32_t, Statement>>;
+
+// The stored line of that number, or end().
+ProgramLines::const_iterator line_find(const ProgramLines& lines, int32_t number);
 
 // A parser's result, built where it is returned: the statement is not moved
 // out of a temporary on the way, a step that costs every stored line a look

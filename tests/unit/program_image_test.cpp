@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "program/program.hpp"
@@ -89,6 +92,52 @@ TEST(ProgramImage, AgreesWithTheStoredLinesAfterRandomEdits) {
         ASSERT_EQ(compiled_lines(program), expected_lines(program)) << "seed " << seed << " step " << step;
       }
     }
+    ASSERT_EQ(compiled_lines(program), expected_lines(program)) << "seed " << seed;
+  }
+}
+
+// Lines out of order, replacements and deletions wait until the lines are
+// read: whatever the order of edits and reads, the lines read are those an
+// ordered map given the same edits holds, each with the statement of the
+// last edit of its number.
+TEST(ProgramImage, StoredLinesMatchAnOrderedMapAfterRandomEdits) {
+  const auto tagged = [](int tag) { return Statement{RemStatement{"REM " + std::to_string(tag)}}; };
+  const auto tag_of = [](const Statement& statement) { return std::get<RemStatement>(statement.body).text; };
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    std::mt19937 random(seed);
+    Program program;
+    std::map<int32_t, std::string> expected;
+    int32_t next_in_order = 0;
+    for (int tag = 0; tag < 200; ++tag) {
+      const uint32_t choice = random() % 100;
+      int32_t number = static_cast<int32_t>(random() % 50) - 2;
+      if (choice < 40) {
+        number = next_in_order += 1 + static_cast<int32_t>(random() % 4);
+      }
+      if (choice < 75) {
+        program.insert(number, tagged(tag));
+        if (number > 0) expected[number] = "REM " + std::to_string(tag);
+      } else if (choice < 90) {
+        program.erase(number);
+        expected.erase(number);
+      } else if (choice < 93) {
+        program.clear();
+        expected.clear();
+      } else {
+        // A read in the middle: a look-up, or the whole program.
+        const Statement* found = program.find(number);
+        const auto it = expected.find(number);
+        ASSERT_EQ(found != nullptr, it != expected.end()) << "seed " << seed << " tag " << tag;
+        if (found != nullptr) {
+          ASSERT_EQ(tag_of(*found), it->second) << "seed " << seed << " tag " << tag;
+        }
+        ASSERT_EQ(program.size(), expected.size()) << "seed " << seed << " tag " << tag;
+      }
+    }
+    std::vector<std::pair<int32_t, std::string>> stored;
+    for (const auto& [number, statement] : program.lines()) stored.emplace_back(number, tag_of(statement));
+    const std::vector<std::pair<int32_t, std::string>> in_map(expected.begin(), expected.end());
+    ASSERT_EQ(stored, in_map) << "seed " << seed;
     ASSERT_EQ(compiled_lines(program), expected_lines(program)) << "seed " << seed;
   }
 }

@@ -1,7 +1,7 @@
-// Small blocks for the parts of stored lines: the nodes of expressions, the
-// nodes of the program's map, the statement after a THEN.
+// Small blocks for the parts of stored lines: the nodes of expressions and
+// the statement after a THEN.
 //
-// A program of 20,000 lines is some 50,000 of these blocks. From malloc
+// A program of 20,000 lines is some 40,000 of these blocks. From malloc
 // each one costs a header and, while a program loads and nothing has been
 // freed yet, a hundred-odd instructions to get and as many to give back;
 // here it costs no header and a handful of instructions. Blocks of up to
@@ -91,21 +91,6 @@ inline void block_free(void* block, [[maybe_unused]] std::size_t size) {
 #endif
   block_pool_detail::free_large(block);
 }
-
-// A std::allocator that takes its memory from the block pool.
-template <typename T>
-struct BlockAllocator {
-  using value_type = T;
-  BlockAllocator() = default;
-  template <typename U>
-  explicit BlockAllocator(const BlockAllocator<U>&) {}
-  T* allocate(std::size_t n) { return static_cast<T*>(block_allocate(n * sizeof(T))); }
-  void deallocate(T* p, std::size_t n) { block_free(p, n * sizeof(T)); }
-  template <typename U>
-  bool operator==(const BlockAllocator<U>&) const {
-    return true;
-  }
-};
 
 // Deletes an object made by block_new.
 template <typename T>

@@ -27,7 +27,7 @@ std::vector<int32_t> shuffled_numbers(int64_t count) {
 }
 
 void fill(Program& program, const std::vector<int32_t>& numbers) {
-  for (int32_t number : numbers) program.insert(number, Statement{});
+  for (int32_t number : numbers) program.insert(number, Statement{ombrix::EndStatement{}});
 }
 
 // Looks up the numbers in turn, round and round, for as long as the

@@ -293,17 +293,20 @@ TokenMatch match_token_fast(const char* at) {
   }
 }
 
-namespace {
-
-// The reference path: the table's rules, white space matched as a token.
-// Out of line, so that the fast path saves no registers for it.
-[[gnu::noinline]] void scan_next_by_table(Scanner& scanner) {
+void scan_next_by_table(Scanner& scanner, const Patterns& patterns) {
+  if (scanner.cursor == scanner.given_back) {
+    scan_next(scanner);  // a token given back is read again as it was matched
+    return;
+  }
+  scanner.token = nullptr;
+  scanner.length = 0;
   for (;;) {
     if (*scanner.cursor == '\0') {
       scanner.kind = TOK_EOL;
       return;
     }
-    const TokenMatch match = match_token_by_table(*scanner.patterns, scanner.cursor);
+    // The table's rules, white space matched as a token.
+    const TokenMatch match = match_token_by_table(patterns, scanner.cursor);
     if (match.kind == TOK_INVALID) {
       scanner.kind = TOK_INVALID;
       return;
@@ -317,8 +320,6 @@ namespace {
     return;
   }
 }
-
-}  // namespace
 
 namespace {
 
@@ -350,12 +351,6 @@ namespace {
 }  // namespace
 
 void scan_next_matching(Scanner& scanner) {
-  if (scanner.patterns != nullptr) {
-    scanner.token = nullptr;
-    scanner.length = 0;
-    scan_next_by_table(scanner);
-    return;
-  }
   // Only the white-space rule matches at a blank, so the fast path skips
   // blanks here instead of matching them as tokens. Tokens mostly stand one
   // blank apart: that blank costs one compare, longer runs are skipped below.

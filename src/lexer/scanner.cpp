@@ -215,7 +215,8 @@ static_assert(keyword_index.fits, "the keyword index holds every keyword");
   return {TOK_VARIABLE, 1};
 }
 
-// A run of two letters or more: a keyword, or a variable (the first letter).
+// A run of two letters or more: a keyword, or a variable (the first letter);
+// length 0 where the rules matched by hand must decide (match_go_or_rem).
 inline TokenMatch match_word(const char* at) {
   const KeywordIndex::Keyword* keyword = &keyword_index.keywords[keyword_index.first[KeywordIndex::pair(at[0], at[1])]];
   for (;; ++keyword) {
@@ -229,7 +230,6 @@ inline TokenMatch match_word(const char* at) {
     }
     if (tail == 0) break;
   }
-  if (keyword->length == 0) return match_go_or_rem(at);
   return {keyword->kind, keyword->length};
 }
 
@@ -237,7 +237,9 @@ inline TokenMatch match_letter(const char* at) {
   // Most letters in a program are variables: with no letter after it, a
   // letter begins no keyword.
   if (!is_letter(at[1])) return {TOK_VARIABLE, 1};
-  return match_word(at);
+  const TokenMatch match = match_word(at);
+  if (match.length == 0) return match_go_or_rem(at);
+  return match;
 }
 
 // digits | digits? "." digits?, then an optional exponent. The longest match
@@ -340,8 +342,17 @@ namespace {
 }
 
 // A keyword, or a variable that letters follow: at least two letters.
-[[gnu::noinline]] void scan_word(Scanner& scanner, const char* at) {
+// Inline in scan_next_matching: a keyword starts most statements, and its
+// look-up needs no more registers than the other fast paths there.
+[[gnu::always_inline]] inline void scan_word(Scanner& scanner, const char* at) {
   const TokenMatch match = match_word(at);
+  if (match.length == 0) {
+    // GO TO or GO SUB with white space, REM, or "GO" or "RE" before other
+    // letters: the matcher's hand rules take them. A tail call, so the
+    // common path saves no registers for it.
+    scan_matched(scanner, at);
+    return;
+  }
   scanner.kind = match.kind;
   scanner.token = at;
   scanner.cursor = at + match.length;

@@ -112,6 +112,15 @@ constexpr bool is_plain_word(const char* pattern) {
   return pattern[0] == '^';
 }
 
+// The spellings of the token table's rules, in table order, worked out once.
+struct Spellings {
+  std::array<Spelling, TOKEN_TABLE_SIZE> of{};
+  constexpr Spellings() {
+    for (std::size_t i = 0; i < TOKEN_TABLE_SIZE; ++i) of[i] = spelling_of(token_table[i].pattern);
+  }
+};
+constexpr Spellings spellings{};
+
 constexpr bool starts_with(const char* text, const char* prefix) {
   for (; *prefix != '\0'; ++text, ++prefix) {
     if (*text != *prefix) return false;
@@ -125,17 +134,16 @@ constexpr bool starts_with(const char* text, const char* prefix) {
 // none begins REM or begins with it. So at most one rule can match a run,
 // and the order in which they are tried does not change the result.
 constexpr bool keywords_are_prefix_free() {
-  for (const TokenRule& a : token_table) {
-    const Spelling sa = spelling_of(a.pattern);
-    if (sa.length == 0) continue;
-    if (is_plain_word(a.pattern) &&
-        (starts_with(sa.text, "GO") || starts_with(sa.text, "REM") || starts_with("REM", sa.text))) {
+  for (std::size_t i = 0; i < TOKEN_TABLE_SIZE; ++i) {
+    const Spelling& a = spellings.of[i];
+    if (a.length == 0) continue;
+    if (is_plain_word(token_table[i].pattern) &&
+        (starts_with(a.text, "GO") || starts_with(a.text, "REM") || starts_with("REM", a.text))) {
       return false;
     }
-    for (const TokenRule& b : token_table) {
-      if (&a != &b && spelling_of(b.pattern).length != 0 && starts_with(spelling_of(b.pattern).text, sa.text)) {
-        return false;
-      }
+    for (std::size_t j = 0; j < TOKEN_TABLE_SIZE; ++j) {
+      const Spelling& b = spellings.of[j];
+      if (i != j && b.length != 0 && starts_with(b.text, a.text)) return false;
     }
   }
   return true;
@@ -175,29 +183,41 @@ struct KeywordIndex {
     return (static_cast<std::size_t>(a) & 31u) << 5 | (static_cast<std::size_t>(b) & 31u);
   }
 
-  constexpr KeywordIndex() {
-    for (char a = 'A'; a <= 'Z'; ++a) {
-      for (char b = 'A'; b <= 'Z'; ++b) {
-        const bool by_hand = (a == 'G' && b == 'O') || (a == 'R' && b == 'E');
-        const std::size_t begin = count;
-        for (const TokenRule& rule : token_table) {
-          const Spelling word = spelling_of(rule.pattern);
-          if (word.length == 0 || word.text[0] != a || word.text[1] != b) continue;
-          if (word.length - 2 > 8 || count + 1 >= CAPACITY) {
-            fits = false;
-            return;
-          }
-          Keyword& keyword = keywords[count++];
-          for (std::size_t i = word.length; i > 2; --i) {
-            keyword.tail = keyword.tail << 8 | static_cast<unsigned char>(word.text[i - 1]);
-          }
-          keyword.kind = rule.kind;
-          keyword.length = static_cast<uint32_t>(word.length);
-        }
-        if (count == begin && !by_hand) continue;
-        keywords[count++] = {0, TOK_VARIABLE, by_hand ? 0u : 1u};
-        first[pair(a, b)] = static_cast<uint8_t>(begin);
+  constexpr void add(const Keyword& keyword) {
+    if (count == CAPACITY) {
+      fits = false;
+      return;
+    }
+    keywords[count++] = keyword;
+  }
+
+  // The list of one pair: its keywords in table order, then its end.
+  constexpr void list(std::size_t from, char a, char b) {
+    first[pair(a, b)] = static_cast<uint8_t>(count);
+    for (std::size_t i = from; i < TOKEN_TABLE_SIZE; ++i) {
+      const Spelling& word = spellings.of[i];
+      if (word.length == 0 || word.text[0] != a || word.text[1] != b) continue;
+      if (word.length - 2 > sizeof(uint64_t)) fits = false;
+      Keyword keyword{0, token_table[i].kind, static_cast<uint32_t>(word.length)};
+      for (std::size_t n = word.length; n > 2; --n) {
+        keyword.tail = keyword.tail << 8 | static_cast<unsigned char>(word.text[n - 1]);
       }
+      add(keyword);
+    }
+    const bool by_hand = (a == 'G' && b == 'O') || (a == 'R' && b == 'E');
+    add({0, TOK_VARIABLE, by_hand ? 0u : 1u});
+  }
+
+  constexpr KeywordIndex() {
+    std::array<bool, 32 * 32> listed{};
+    for (std::size_t i = 0; i < TOKEN_TABLE_SIZE; ++i) {
+      const Spelling& word = spellings.of[i];
+      if (word.length == 0 || listed[pair(word.text[0], word.text[1])]) continue;
+      listed[pair(word.text[0], word.text[1])] = true;
+      list(i, word.text[0], word.text[1]);
+    }
+    for (const char* by_hand : {"GO", "RE"}) {
+      if (!listed[pair(by_hand[0], by_hand[1])]) list(TOKEN_TABLE_SIZE, by_hand[0], by_hand[1]);
     }
   }
 };

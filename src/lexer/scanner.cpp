@@ -408,10 +408,17 @@ void scan_next_matching(Scanner& scanner) {
       // number; their value is taken in the same pass.
       uint32_t value = static_cast<unsigned char>(*at) - static_cast<uint32_t>('0');
       std::size_t n = 1;
-      for (uint32_t digit; (digit = static_cast<unsigned char>(at[n]) - static_cast<uint32_t>('0')) <= 9; ++n) {
+      uint32_t digit;
+      for (; (digit = static_cast<unsigned char>(at[n]) - static_cast<uint32_t>('0')) <= 9; ++n) {
         value = value * 10 + digit;  // wraps past nine digits, where it is not kept
       }
-      if (at[n] != '.' && at[n] != 'e' && at[n] != 'E') {
+      // The byte after the digits is told by `digit`, its distance from "0",
+      // so that the loop keeps no copy of it: "." lies below "0"; "E" and
+      // "e" differ in the bit of letter case only.
+      constexpr uint32_t dot = static_cast<uint32_t>('.') - '0';
+      constexpr uint32_t exponent = static_cast<uint32_t>('e') - '0';
+      static_assert((exponent & ~32u) == static_cast<uint32_t>('E') - '0');
+      if (digit != dot && (digit | 32u) != exponent) {
         if (n <= 9) {
           scanner.digits_at = at;
           scanner.digits_value = value;

@@ -174,9 +174,9 @@ struct KeywordIndex {
     uint32_t length = 1;
   };
   static constexpr std::size_t CAPACITY = 128;
-  std::array<uint8_t, 32 * 32> first{};  // by the low five bits of the two letters
   std::array<Keyword, CAPACITY> keywords{};
-  std::size_t count = 1;  // keywords[0] is the shared end of every empty list
+  std::array<uint8_t, 32 * 32> first{};  // by the low five bits of the two letters
+  std::size_t count = 1;                 // keywords[0] is the shared end of every empty list
   bool fits = true;
 
   static constexpr std::size_t pair(char a, char b) {
@@ -244,7 +244,7 @@ inline TokenMatch match_word(const char* at) {
     // byte an upper-case letter; the end of the line stops the compare.
     const char* p = at + 2;
     uint64_t tail = keyword->tail;
-    while (tail != 0 && (static_cast<unsigned char>(*p) & 0xDFu) == (tail & 0xFFu)) {
+    while (tail != 0 && static_cast<uint8_t>(*p & 0xDF) == static_cast<uint8_t>(tail)) {
       tail >>= 8;
       ++p;
     }

@@ -28,7 +28,7 @@ TokenMatch match_token_fast(const char* at);
 // The current token's text is a view into the line, not a copy: it lives as
 // long as the line does.
 struct Scanner {
-  explicit Scanner(const char* line, const Patterns* reference = nullptr) : cursor(line), patterns(reference) {}
+  explicit Scanner(const char* line) : cursor(line) {}
 
   std::string_view text() const { return {token, length}; }
   bool has_text() const { return token != nullptr; }
@@ -42,9 +42,6 @@ struct Scanner {
   int depth = 0;
   // Set once a parse on this line has been refused for nesting too deep.
   bool nesting_exceeded = false;
-  // When set, tokens are matched by the compiled table instead of the fast
-  // matcher (the reference path, used to check the fast one).
-  const Patterns* patterns;
   // The token last given back: parsers try alternatives by reading a token
   // and giving it back, so the next read at the same place reuses the match.
   const char* given_back = nullptr;
@@ -63,6 +60,9 @@ struct Scanner {
 inline constexpr int MAX_NESTING = 256;
 
 void scan_next_matching(Scanner& scanner);
+// The reference path: scan_next with the tokens matched by the compiled
+// table instead of the fast matcher, to check the fast one against.
+void scan_next_by_table(Scanner& scanner, const Patterns& patterns);
 
 // Advances to the next token that is not white space. Inline, with the
 // common case first: parsers try alternatives by reading a token and giving

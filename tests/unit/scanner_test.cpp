@@ -21,10 +21,14 @@ std::ostream& operator<<(std::ostream& os, const Token& t) { return os << t.kind
 
 // Tokens up to and including the first TOK_EOL or TOK_INVALID.
 std::vector<Token> tokens(const std::string& line, const Patterns* reference = nullptr) {
-  Scanner scanner(line.c_str(), reference);
+  Scanner scanner(line.c_str());
   std::vector<Token> out;
   for (;;) {
-    scan_next(scanner);
+    if (reference != nullptr) {
+      scan_next_by_table(scanner, *reference);
+    } else {
+      scan_next(scanner);
+    }
     out.push_back({scanner.kind, std::string(scanner.text())});
     if (scanner.kind == TOK_EOL || scanner.kind == TOK_INVALID) return out;
   }

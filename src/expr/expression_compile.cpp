@@ -29,129 +29,122 @@ struct Part {
 // the value of the innermost.
 constexpr std::size_t MOST_PENDING = 3 * static_cast<std::size_t>(MAX_NESTING) + 1;
 
+// Where the value goes: nowhere but its cell, or a variable's.
+constexpr uint32_t NO_DESTINATION = UINT32_MAX;
+
+// An instruction that writes a new temporary. This and lone_value_of are
+// always inlined into compile(): a call would move its locals to memory.
+[[gnu::always_inline]] inline Part result(Code& code, Op op, uint32_t b, uint32_t c, bool lone_ready) {
+  const uint32_t t = code.temporary();
+  code.emit({op, 0, t, b, c});
+  return Part{t, true, lone_ready};
+}
+
+// The lone term's value + 0: the instruction that computed it does that on
+// its own result where it can, so no extra instruction is needed.
+[[gnu::always_inline]] inline Part lone_value_of(Part x, Code& code) {
+  if (x.lone_ready) return x;
+  if (x.written_last && x.cell == code.last().a) {
+    code.last().mode |= LONE;
+    return Part{x.cell, true, true};
+  }
+  return result(code, Op::MOVE, x.cell, 0, true);
+}
+
+Op mulop_op(uint8_t token) {
+  switch (token) {
+    case TOK_MOD: return Op::MODULO;
+    case TOK_INTDIV: return Op::INT_DIVIDE;
+    case TOK_DIVIDE: return Op::DIVIDE;
+    default: return Op::MULTIPLY;
+  }
+}
+
 // The nodes are stored each operator after its operands (postfix), and the
-// parser keeps only the nodes of the tree it returns; so one pass over
-// them in order, with a stack of the parts computed so far, compiles the
-// tree left operand first, as a recursive walk would, without a call per
-// level.
-class ExpressionCompiler {
- public:
-  ExpressionCompiler(const Expression& expression, Code& code) : e_(expression), code_(code) {}
-
-  // The value of the whole tree; the "+ 0" of a lone term is the caller's.
-  Part value() {
-    const uint32_t root = e_.root();
-    for (uint32_t index = 1; index <= root; ++index) node(index);
-    return stack_[0];
-  }
-
-  // (sign1 * term1) + (sign2 * term2), a lone term gaining "+ 0".
-  Part expression() {
-    const Part x = value();
-    return e_[e_.root()].kind == NodeKind::SUM ? x : lone_value_of(x);
-  }
-
- private:
-  // The lone term's value + 0: the instruction that computed it does that
-  // on its own result where it can, so no extra instruction is needed.
-  Part lone_value_of(Part x) {
-    if (x.lone_ready) return x;
-    if (x.written_last && x.cell == code_.last().a) {
-      code_.last().mode |= LONE;
-      x.lone_ready = true;
-      return x;
-    }
-    const uint32_t t = code_.temporary();
-    code_.emit({Op::MOVE, 0, t, x.cell, 0});
-    return Part{t, true, true};
-  }
-
-  // The node at `index`, whose operands are on top of the stack: every kind
-  // belongs to one level of the grammar, so its kind alone says what it is.
-  void node(uint32_t index) {
-    const Node& node = e_[index];
+// parser keeps only the nodes of the tree it returns; so one pass over them
+// in order, with a stack of the parts computed so far, compiles the tree
+// left operand first, as a recursive walk would, without a call per level.
+// Every node kind belongs to one level of the grammar, so its kind alone
+// says what it is.
+//
+// One function with everything inline and its state in locals (the stack,
+// its height, the node pointer): they stay in registers, where the members
+// of an object that a call sees are stored and loaded again around every
+// instruction written.
+uint32_t compile(const Expression& expression, Code& code, ExpressionUse use, uint32_t destination) {
+  const Node* const nodes = &expression[0];
+  const uint32_t root = expression.root();
+  Part stack[MOST_PENDING];
+  std::size_t size = 0;
+  for (const Node* at = nodes + 1; at <= nodes + root; ++at) {
+    const Node& node = *at;
     Op op = Op::POWER;
     switch (node.kind) {
-      case NodeKind::VARIABLE: push(Part{node.slot, false, false}); return;
+      case NodeKind::VARIABLE: stack[size++] = Part{node.slot, false, false}; continue;
       // A literal is never a -0: it has no sign.
       case NodeKind::INTEGER:
-      case NodeKind::REAL: push(Part{code_.constant(node_literal(node)), false, true}); return;
+      case NodeKind::REAL: stack[size++] = Part{code.constant(node_literal(node)), false, true}; continue;
       // The inner expression's value, a lone term gaining its "+ 0".
-      case NodeKind::PARENS: inner_expression(index); return;
+      case NodeKind::PARENS:
+        if (at[-1].kind != NodeKind::SUM) stack[size - 1] = lone_value_of(stack[size - 1], code);
+        continue;
       // RND is never -0, TIME is an integer.
-      case NodeKind::RND: push(result(Op::RND, 0, 0, true)); return;
-      case NodeKind::TIME: push(result(Op::TIME, 0, 0, true)); return;
+      case NodeKind::RND: stack[size++] = result(code, Op::RND, 0, 0, true); continue;
+      case NodeKind::TIME: stack[size++] = result(code, Op::TIME, 0, 0, true); continue;
       case NodeKind::CALL: {
-        const Part x = inner_expression(index);
-        top() = result(Op::CALL, x.cell, node.token, false);
-        return;
+        Part& x = stack[size - 1];
+        if (at[-1].kind != NodeKind::SUM) x = lone_value_of(x, code);
+        x = result(code, Op::CALL, x.cell, node.token, false);
+        continue;
       }
       // A sign of +1 changes nothing.
       case NodeKind::SIGN:
-        if (node.token == TOK_MINUS) top() = result(Op::NEGATE, top().cell, 0, false);
-        return;
+        if (node.token == TOK_MINUS) stack[size - 1] = result(code, Op::NEGATE, stack[size - 1].cell, 0, false);
+        continue;
       case NodeKind::POWER: break;
       case NodeKind::SUM: op = node.token == TOK_MINUS ? Op::SUBTRACT : Op::ADD; break;
       case NodeKind::MULOP: op = mulop_op(node.token); break;
+      // The parser makes no other kind: no range test before the jump.
+      default: __builtin_unreachable();
     }
     // The operator on the two parts on top, the first computed first: one
     // place, so that it is compiled inline once.
-    const Part y = stack_[--size_];
-    Part& x = top();
-    x = result(op, x.cell, y.cell, false);
+    --size;
+    stack[size - 1] = result(code, op, stack[size - 1].cell, stack[size].cell, false);
   }
-
-  static Op mulop_op(uint8_t token) {
-    switch (token) {
-      case TOK_MOD: return Op::MODULO;
-      case TOK_INTDIV: return Op::INT_DIVIDE;
-      case TOK_DIVIDE: return Op::DIVIDE;
-      default: return Op::MULTIPLY;
+  Part x = stack[0];
+  // (sign1 * term1) + (sign2 * term2), a lone term gaining "+ 0".
+  if (use == ExpressionUse::exact && nodes[root].kind != NodeKind::SUM) x = lone_value_of(x, code);
+  if (destination != NO_DESTINATION) {
+    if (x.written_last && x.cell == code.last().a) {
+      // The last instruction computed the value into a temporary: it writes
+      // the destination instead, having read its operands first.
+      code.last().a = destination;
+      code.release_temporary();
+    } else {
+      code.emit({Op::MOVE, 0, destination, x.cell, 0});
     }
+    x.cell = destination;
   }
-
-  // The one operand of PARENS or CALL, an expression of its own.
-  Part inner_expression(uint32_t index) {
-    Part& x = top();
-    if (e_[Expression::last_operand(index)].kind != NodeKind::SUM) x = lone_value_of(x);
-    return x;
-  }
-
-  // An instruction that writes a new temporary.
-  Part result(Op op, uint32_t b, uint32_t c, bool lone_ready) {
-    const uint32_t t = code_.temporary();
-    code_.emit({op, 0, t, b, c});
-    return Part{t, true, lone_ready};
-  }
-
-  void push(Part part) { stack_[size_++] = part; }
-  Part& top() { return stack_[size_ - 1]; }
-
-  const Expression& e_;
-  Code& code_;
-  std::size_t size_ = 0;
-  Part stack_[MOST_PENDING];
-};
+  return x.cell;
+}
 
 }  // namespace
 
 uint32_t expression_compile(const Expression& expression, Code& code, ExpressionUse use) {
-  ExpressionCompiler compiler(expression, code);
-  if (use == ExpressionUse::exact) return compiler.expression().cell;
-  return compiler.value().cell;
+  // A lone literal or variable, as IF and GOTO mostly have, is read from its
+  // own cell: no instruction, and none of the compiler's setting up. (A
+  // variable's exact value would need its "+ 0".)
+  if (expression.root() == 1) {
+    const Node& node = expression[1];
+    if (node.kind == NodeKind::INTEGER || node.kind == NodeKind::REAL) return code.constant(node_literal(node));
+    if (node.kind == NodeKind::VARIABLE && use == ExpressionUse::any_zero) return node.slot;
+  }
+  return compile(expression, code, use, NO_DESTINATION);
 }
 
 void expression_compile_into(const Expression& expression, Code& code, uint32_t destination) {
-  ExpressionCompiler compiler(expression, code);
-  const Part x = compiler.expression();
-  if (x.written_last && x.cell == code.last().a) {
-    // The last instruction computed the value into a temporary: it writes
-    // the destination instead, having read its operands first.
-    code.last().a = destination;
-    code.release_temporary();
-    return;
-  }
-  code.emit({Op::MOVE, 0, destination, x.cell, 0});
+  compile(expression, code, ExpressionUse::exact, destination);
 }
 
 }  // namespace ombrix

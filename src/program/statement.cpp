@@ -157,33 +157,44 @@ int32_t statement_execute(const Statement& statement, Interpreter& interpreter, 
   }
 }
 
+namespace {
+
+// The statements that compile to one instruction of their own, out of line
+// so that statement_compile itself needs no registers saved and passes
+// every other kind on with a jump.
+[[gnu::noinline]] void alone_compile(Op op, Compiler& compiler) {
+  const uint32_t instruction = compiler.code().emit({op});
+  // RETURN's cache starts at the EXIT.
+  if (op == Op::RETURN) compiler.exit_cache(instruction);
+}
+
+}  // namespace
+
 // A switch over the kinds, as in statement_execute: every stored line
 // passes here at each compile.
 void statement_compile(const Statement& statement, Compiler& compiler) {
   static_assert(std::variant_size_v<decltype(Statement::body)> == 16, "every statement kind needs its case below");
-  Code& code = compiler.code();
   switch (statement.body.index()) {
-    case index_of<PrintStatement>: print_compile(body_as<PrintStatement>(statement), compiler); return;
-    case index_of<IfStatement>: if_compile(body_as<IfStatement>(statement), compiler); return;
-    case index_of<GotoStatement>: goto_compile(body_as<GotoStatement>(statement), compiler); return;
-    case index_of<InputStatement>: input_compile(body_as<InputStatement>(statement), compiler); return;
+    case index_of<PrintStatement>: return print_compile(body_as<PrintStatement>(statement), compiler);
+    case index_of<IfStatement>: return if_compile(body_as<IfStatement>(statement), compiler);
+    case index_of<GotoStatement>: return goto_compile(body_as<GotoStatement>(statement), compiler);
+    case index_of<InputStatement>: return input_compile(body_as<InputStatement>(statement), compiler);
     case index_of<LetStatement>: {
       // The expression's last instruction writes the variable itself.
       const LetStatement& let = body_as<LetStatement>(statement);
-      expression_compile_into(let.value, code, let.variable.slot);
-      return;
+      return expression_compile_into(let.value, compiler.code(), let.variable.slot);
     }
-    case index_of<GosubStatement>: gosub_compile(body_as<GosubStatement>(statement), compiler); return;
-    case index_of<ReturnStatement>: compiler.exit_cache(code.emit({Op::RETURN})); return;
-    case index_of<EndStatement>: code.emit({Op::END}); return;
+    case index_of<GosubStatement>: return gosub_compile(body_as<GosubStatement>(statement), compiler);
+    case index_of<ReturnStatement>: return alone_compile(Op::RETURN, compiler);
+    case index_of<EndStatement>: return alone_compile(Op::END, compiler);
     case index_of<RemStatement>: return;
-    case index_of<RandomizeStatement>: code.emit({Op::RANDOMIZE}); return;
-    case index_of<StopStatement>: code.emit({Op::STOP}); return;
-    case index_of<ClsStatement>: code.emit({Op::CLS}); return;
-    case index_of<ShellStatement>: shell_compile(body_as<ShellStatement>(statement), compiler); return;
-    case index_of<BeepStatement>: code.emit({Op::BEEP}); return;
-    case index_of<ForStatement>: for_compile(body_as<ForStatement>(statement), compiler); return;
-    case index_of<NextStatement>: next_compile(body_as<NextStatement>(statement), compiler); return;
+    case index_of<RandomizeStatement>: return alone_compile(Op::RANDOMIZE, compiler);
+    case index_of<StopStatement>: return alone_compile(Op::STOP, compiler);
+    case index_of<ClsStatement>: return alone_compile(Op::CLS, compiler);
+    case index_of<ShellStatement>: return shell_compile(body_as<ShellStatement>(statement), compiler);
+    case index_of<BeepStatement>: return alone_compile(Op::BEEP, compiler);
+    case index_of<ForStatement>: return for_compile(body_as<ForStatement>(statement), compiler);
+    case index_of<NextStatement>: return next_compile(body_as<NextStatement>(statement), compiler);
     default: return;
   }
 }

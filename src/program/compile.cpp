@@ -40,35 +40,35 @@ uint32_t Compiler::input(const InputStatement& statement) {
   return static_cast<uint32_t>(program_.inputs.size() - 1);
 }
 
-std::optional<int32_t> constant_target(const Expression& target) {
-  const std::optional<Number> literal = target.literal();
-  if (!literal) return std::nullopt;
-  return number_to_int(*literal);
-}
-
 CompiledProgram program_compile(const ProgramLines& lines) {
   CompiledProgram program;
-  program.lines.reserve(lines.size());
+  // Every line has its start: written in place, without push_back's test
+  // of the capacity at each.
+  program.lines.resize(lines.size());
+  LineStart* line_start = program.lines.data();
   // Most lines compile to one to three instructions and use a constant or
   // two: room for that up front spares the arrays their growing, whose
   // copy would also hold the old array and the new one at once.
   program.code.instructions.reserve(3 * lines.size() + 1);
   program.code.cells.reserve(2 * lines.size());
   Compiler compiler(program);
-  // The letter of each line that is a NEXT (0 for any other line), for the
-  // loop exits below.
-  std::vector<char> next_letter;
-  next_letter.reserve(lines.size());
-  for (auto it = lines.begin(); it != lines.end(); ++compiler.line_index_) {
+  // The lines that are a NEXT, in order, for the loop exits below: few, so
+  // kept apart rather than a mark on every line.
+  struct NextLine {
+    std::size_t line_index;
+    char letter;
+  };
+  std::vector<NextLine> next_lines;
+  for (auto it = lines.begin(); it != lines.end(); ++compiler.line_index_, ++line_start) {
     const auto& [number, statement] = *it;
     ++it;
-    compiler.line = number;
     compiler.following = it == lines.end() ? FLOW_CONTINUE : it->first;
-    program.lines.push_back({number, program.code.pc()});
+    *line_start = {number, program.code.pc()};
     program.code.statement_begin();
     statement_compile(statement, compiler);
-    const auto* next = std::get_if<NextStatement>(&statement.body);
-    next_letter.push_back(next != nullptr ? next->variable.letter : '\0');
+    if (const auto* next = std::get_if<NextStatement>(&statement.body)) {
+      next_lines.push_back({compiler.line_index_, next->variable.letter});
+    }
   }
   program.exit_pc = program.code.emit({Op::EXIT});
 
@@ -78,25 +78,26 @@ CompiledProgram program_compile(const ProgramLines& lines) {
   // leads to the EXIT.
   for (const uint32_t instruction : compiler.exit_caches_) code[instruction].b = program.exit_pc;
 
-  // One sweep from the last line back: at each line, the nearest line at
-  // or after it that is "NEXT c", for every character c.
+  // One sweep over the FOR lines from the last back, taking in the NEXT
+  // lines at or after each: the nearest line at or after it that is
+  // "NEXT c", for every character c.
   constexpr std::size_t NONE = static_cast<std::size_t>(-1);
   std::array<std::size_t, 256> nearest_next;
   nearest_next.fill(NONE);
-  auto exit = compiler.loop_exits_.rbegin();
-  for (std::size_t i = lines.size(); i-- > 0;) {
-    if (next_letter[i] != '\0') nearest_next[static_cast<unsigned char>(next_letter[i])] = i;
-    for (; exit != compiler.loop_exits_.rend() && exit->line_index == i; ++exit) {
-      const std::size_t next = nearest_next[static_cast<unsigned char>(exit->letter)];
-      Instruction& test = code[exit->instruction];
-      if (next == NONE || next + 1 == lines.size()) {
-        // No NEXT, or the last line: -1, which goes on after the FOR.
-        test.a = exit->instruction + 1;
-        test.c = 0;
-      } else {
-        test.a = program.lines[next + 1].pc;
-        test.c = 1;
-      }
+  auto next_line = next_lines.rbegin();
+  for (auto exit = compiler.loop_exits_.rbegin(); exit != compiler.loop_exits_.rend(); ++exit) {
+    for (; next_line != next_lines.rend() && next_line->line_index >= exit->line_index; ++next_line) {
+      nearest_next[static_cast<unsigned char>(next_line->letter)] = next_line->line_index;
+    }
+    const std::size_t next = nearest_next[static_cast<unsigned char>(exit->letter)];
+    Instruction& test = code[exit->instruction];
+    if (next == NONE || next + 1 == lines.size()) {
+      // No NEXT, or the last line: -1, which goes on after the FOR.
+      test.a = exit->instruction + 1;
+      test.c = 0;
+    } else {
+      test.a = program.lines[next + 1].pc;
+      test.c = 1;
     }
   }
   return program;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "program/compile.hpp"
 #include "program/interpreter.hpp"
@@ -123,11 +124,19 @@ constexpr RelopOps relop_ops[] = {
     {TOK_EQ, Op::IF_EQ, Op::JUMP_EQ},
 };
 
-const RelopOps* relop_ops_of(RelationalOperator op) {
-  for (const RelopOps& ops : relop_ops) {
-    if (ops.kind == op.kind) return &ops;
+constexpr bool relop_ops_in_token_order() {
+  for (std::size_t i = 0; i < std::size(relop_ops); ++i) {
+    if (relop_ops[i].kind != TOK_LE + static_cast<int>(i)) return false;
   }
-  return nullptr;
+  return true;
+}
+static_assert(relop_ops_in_token_order(), "relop_ops is indexed by kind - TOK_LE");
+
+// By index, as the operators' tokens are consecutive; nothing for a kind
+// out of their range (a corrupt one).
+const RelopOps* relop_ops_of(RelationalOperator op) {
+  const uint32_t at = static_cast<uint32_t>(op.kind) - static_cast<uint32_t>(TOK_LE);
+  return at < std::size(relop_ops) ? &relop_ops[at] : nullptr;
 }
 
 }  // namespace

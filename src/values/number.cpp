@@ -37,6 +37,14 @@ std::optional<Number> number_parse(Scanner& scanner) {
   return number_of_token(scanner);
 }
 
+int32_t number_to_int(Number n) {
+  if (n.is_integer()) return n.integer();
+  const float f = n.real();
+  // NaN fails both comparisons; the bounds are exact in single precision.
+  if (!(f >= -2147483648.0f && f < 2147483648.0f)) return INT32_LOWEST;
+  return static_cast<int32_t>(f);
+}
+
 namespace {
 
 double widen(Number n) { return n.is_integer() ? static_cast<double>(n.integer()) : static_cast<double>(n.real()); }

@@ -62,14 +62,7 @@ std::optional<Number> number_parse(Scanner& scanner);
 
 // Truncates a real toward zero; NaN, infinities and reals outside the 32-bit
 // range give the lowest integer.
-// Inline: every line read takes its number through it.
-inline int32_t number_to_int(Number n) {
-  if (n.is_integer()) return n.integer();
-  const float f = n.real();
-  // NaN fails both comparisons; the bounds are exact in single precision.
-  if (!(f >= -2147483648.0f && f < 2147483648.0f)) return INT32_LOWEST;
-  return static_cast<int32_t>(f);
-}
+int32_t number_to_int(Number n);
 // An integer becomes the nearest single-precision value.
 inline float number_to_real(Number n) { return n.is_integer() ? static_cast<float>(n.integer()) : n.real(); }
 

@@ -140,6 +140,7 @@ std::string instruction_text(const Instruction& instruction, const Code& code) {
     text.append(part);
   }
   if (may_be_lone(instruction.op) && (instruction.mode & LONE) != 0) text.append(" lone");
+  if (instruction.op == Op::CALL && (instruction.mode & ARGUMENT_LONE) != 0) text.append(" lone-argument");
   return text;
 }
 

@@ -25,7 +25,7 @@
 //   INT_DIVIDE      LONE      dst           x             y            dst = x \ y
 //   MODULO          LONE      dst           x             y            dst = x MOD y
 //   POWER           LONE      dst           x             y            dst = x ^ y
-//   CALL            LONE      dst           x             function     dst = f(x), f one of SIN ... INT
+//   CALL            LONE,ARG  dst           x             function     dst = f(x), f one of SIN ... INT
 //   RND             -         dst           -             -            dst = RND
 //   TIME            -         dst           -             -            dst = TIME
 //   PRINT           -         x             -             -            writes x as PRINT does
@@ -50,7 +50,9 @@
 //   EXIT            -         -             -             -            after the last line: the run ends
 //
 // LONE: the instruction computes the value of a lone term, and the
-// expression adds integer 0 to it: a real -0 becomes +0. "exit jumps" is 1
+// expression adds integer 0 to it: a real -0 becomes +0. ARGUMENT_LONE: the
+// same for CALL's argument, x + 0, before the function sees it; SIN(X) so
+// reads X without a MOVE of its own. "exit jumps" is 1
 // where the statement's flow code on leaving the loop is a line number (a
 // jump, where the run looks for a halt), 0 where it is "continue". The
 // cached line and pc of RETURN and NEXT remember where the last jump to a
@@ -115,6 +117,7 @@ enum class Op : uint8_t {
 };
 
 inline constexpr uint8_t LONE = 1;
+inline constexpr uint8_t ARGUMENT_LONE = 2;
 
 struct Instruction {
   Op op;

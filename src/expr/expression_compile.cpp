@@ -92,9 +92,21 @@ uint32_t compile(const Expression& expression, Code& code, ExpressionUse use, ui
       case NodeKind::RND: stack[size++] = result(code, Op::RND, 0, 0, true); continue;
       case NodeKind::TIME: stack[size++] = result(code, Op::TIME, 0, 0, true); continue;
       case NodeKind::CALL: {
+        // The argument is an expression of its own, a lone term gaining
+        // its "+ 0": where the instruction that computed it cannot add
+        // it, the call does, instead of a MOVE of its own.
         Part& x = stack[size - 1];
-        if (at[-1].kind != NodeKind::SUM) x = lone_value_of(x, code);
-        x = result(code, Op::CALL, x.cell, node.token, false);
+        uint8_t mode = 0;
+        if (at[-1].kind != NodeKind::SUM && !x.lone_ready) {
+          if (x.written_last && x.cell == code.last().a) {
+            code.last().mode |= LONE;
+          } else {
+            mode = ARGUMENT_LONE;
+          }
+        }
+        const uint32_t t = code.temporary();
+        code.emit({Op::CALL, mode, t, x.cell, node.token});
+        x = Part{t, true, false};
         continue;
       }
       // A sign of +1 changes nothing.

@@ -32,10 +32,11 @@ void Program::erase(int32_t number) {
 
 void Program::apply_waiting_edits() const {
   const auto waiting = lines_.end() - static_cast<std::ptrdiff_t>(waiting_);
-  const auto number_of = [](const std::pair<int32_t, Statement>& line) { return line.first < 0 ? -line.first : line.first; };
+  const auto number_of = [](const std::pair<int32_t, Statement>& line) {
+    return line.first < 0 ? -line.first : line.first;
+  };
   // Stable: among edits of one number, the order they were made in stays.
-  std::stable_sort(waiting, lines_.end(),
-                   [&](const auto& x, const auto& y) { return number_of(x) < number_of(y); });
+  std::stable_sort(waiting, lines_.end(), [&](const auto& x, const auto& y) { return number_of(x) < number_of(y); });
   ProgramLines merged;
   auto stored = lines_.begin();
   auto edit = waiting;

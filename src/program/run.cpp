@@ -172,7 +172,8 @@ void run_compiled(Interpreter& interpreter) {
       case Op::POWER: cells[in.a] = lone_if(in, cell_power(cells[in.b], cells[in.c])); break;
       case Op::CALL: {
         const auto function = static_cast<TokenKind>(in.c);
-        const uint64_t x = word_of(cells[in.b]);
+        uint64_t x = word_of(cells[in.b]);
+        if ((in.mode & ARGUMENT_LONE) != 0) x = word_of(lone_value(number_of_word(x)));
         if (static_cast<uint32_t>(x) == NUMBER_ABSENT) {
           cells[in.a] = ABSENT_NUMBER;
         } else if (const RealFunction f = real_function(function)) {

@@ -107,8 +107,8 @@ struct Statement {
   // From any one kind: Statement{LetStatement{...}}. The kind is moved into
   // place, which needs no look at which kind the variant holds.
   template <typename Kind>
-    requires(!std::is_same_v<std::remove_cvref_t<Kind>, Statement>)
-  Statement(Kind&& kind) : body(std::forward<Kind>(kind)) {}
+  requires(!std::is_same_v<std::remove_cvref_t<Kind>, Statement>) Statement(Kind&& kind)
+      : body(std::forward<Kind>(kind)) {}
 
   std::variant<PrintStatement, IfStatement, GotoStatement, InputStatement, LetStatement, GosubStatement,
                ReturnStatement, EndStatement, RemStatement, RandomizeStatement, StopStatement, ClsStatement,

@@ -224,6 +224,22 @@ TEST(CompiledTest, ExpressionsMatchTheTreeWalk) {
   }
 }
 
+// A function's argument is an expression of its own: a lone variable's
+// real -0 reaches the function as +0, whether an instruction or the call
+// itself adds the "+ 0". SQR, SIN, TAN, ATN and COT tell the two apart.
+TEST(CompiledTest, FunctionsOfANegativeZeroMatchTheTreeWalk) {
+  std::vector<State> starts(3);
+  starts[0].variables['A' - 'A'] = R(-0.0f);
+  starts[1].variables['A' - 'A'] = R(0.0f);
+  starts[2].variables['A' - 'A'] = I(0);
+  for (const char* function : {"SIN", "COS", "TAN", "COT", "ATN", "EXP", "LOG", "ABS", "SGN", "SQR", "INT"}) {
+    const std::string call = std::string(function) + "(A)";
+    expect_same_runs({"10 LET Z = " + call, "20 PRINT " + call, "30 PRINT " + std::string(function) + "(A*1)"}, starts,
+                     0);
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
 // The deepest expression the parser takes, each level holding an operand
 // of each of its three operators while the next level is compiled: the
 // compiler's stack of pending operands at its fullest.

@@ -57,19 +57,12 @@ ByteBuffer* read_line(std::FILE* input, const char* prompt, ByteBuffer* buffer);
 // The stream's end-of-file and error indicators. ombrix has one thread, so
 // glibc's unlocked forms serve, which read the indicators inline instead of
 // a call that takes the stream's lock: the read loop asks after every line.
-inline bool stream_at_end(std::FILE* stream) {
 #if defined(__GLIBC__)
-  return feof_unlocked(stream) != 0;
+inline bool stream_at_end(std::FILE* stream) { return feof_unlocked(stream) != 0; }
+inline bool stream_failed(std::FILE* stream) { return ferror_unlocked(stream) != 0; }
 #else
-  return std::feof(stream) != 0;
+inline bool stream_at_end(std::FILE* stream) { return std::feof(stream) != 0; }
+inline bool stream_failed(std::FILE* stream) { return std::ferror(stream) != 0; }
 #endif
-}
-inline bool stream_failed(std::FILE* stream) {
-#if defined(__GLIBC__)
-  return ferror_unlocked(stream) != 0;
-#else
-  return std::ferror(stream) != 0;
-#endif
-}
 
 }  // namespace ombrix

@@ -24,13 +24,6 @@ Expression::Expression(const Node* nodes, uint32_t count)
   std::copy(nodes, nodes + count, block_.get() + 1);
 }
 
-std::optional<Number> Expression::literal() const {
-  if (!block_ || root() != 1) return std::nullopt;
-  const Node& node = block_[1];
-  if (node.kind != NodeKind::INTEGER && node.kind != NodeKind::REAL) return std::nullopt;
-  return node_literal(node);
-}
-
 // Once on the heap, the nodes stay there, also after a truncation.
 uint32_t NodeBuffer::push_on_heap(const Node& node) {
   if (heap_.empty()) heap_.assign(local_, local_ + size_);

@@ -91,8 +91,13 @@ class Expression {
   static uint32_t last_operand(uint32_t index) { return index - 1; }
 
   // The literal's value when the whole expression is one unsigned literal,
-  // as in GOTO 100.
-  std::optional<Number> literal() const;
+  // as in GOTO 100. Inline: the compile asks it of every jump target.
+  std::optional<Number> literal() const {
+    if (!block_ || root() != 1) return std::nullopt;
+    const Node& node = block_[1];
+    if (node.kind != NodeKind::INTEGER && node.kind != NodeKind::REAL) return std::nullopt;
+    return node_literal(node);
+  }
 
  private:
   // Gives the block back to the pool, whose size is in its first node.

@@ -32,7 +32,7 @@ constexpr std::size_t MOST_PENDING = 3 * static_cast<std::size_t>(MAX_NESTING) +
 // Where the value goes: nowhere but its cell, or a variable's.
 constexpr uint32_t NO_DESTINATION = UINT32_MAX;
 
-// An instruction that writes a new temporary. This and lone_value_of are
+// An instruction that writes a new temporary. This and the two lone steps are
 // always inlined into compile(): a call would move its locals to memory.
 [[gnu::always_inline]] inline Part result(Code& code, Op op, uint32_t b, uint32_t c, bool lone_ready) {
   const uint32_t t = code.temporary();
@@ -40,14 +40,20 @@ constexpr uint32_t NO_DESTINATION = UINT32_MAX;
   return Part{t, true, lone_ready};
 }
 
-// The lone term's value + 0: the instruction that computed it does that on
-// its own result where it can, so no extra instruction is needed.
+// Makes x a lone term's value (x + 0) where no new instruction is needed:
+// it is one already, or the instruction that computed it does that on its
+// own result. True when x is a lone term's value now.
+[[gnu::always_inline]] inline bool lone_in_place(Part& x, Code& code) {
+  if (x.lone_ready) return true;
+  if (!x.written_last || x.cell != code.last().a) return false;
+  code.last().mode |= LONE;
+  x.lone_ready = true;
+  return true;
+}
+
+// The lone term's value + 0, with a MOVE only where it cannot be had in place.
 [[gnu::always_inline]] inline Part lone_value_of(Part x, Code& code) {
-  if (x.lone_ready) return x;
-  if (x.written_last && x.cell == code.last().a) {
-    code.last().mode |= LONE;
-    return Part{x.cell, true, true};
-  }
+  if (lone_in_place(x, code)) return x;
   return result(code, Op::MOVE, x.cell, 0, true);
 }
 
@@ -96,14 +102,7 @@ uint32_t compile(const Expression& expression, Code& code, ExpressionUse use, ui
         // its "+ 0": where the instruction that computed it cannot add
         // it, the call does, instead of a MOVE of its own.
         Part& x = stack[size - 1];
-        uint8_t mode = 0;
-        if (at[-1].kind != NodeKind::SUM && !x.lone_ready) {
-          if (x.written_last && x.cell == code.last().a) {
-            code.last().mode |= LONE;
-          } else {
-            mode = ARGUMENT_LONE;
-          }
-        }
+        const uint8_t mode = at[-1].kind != NodeKind::SUM && !lone_in_place(x, code) ? ARGUMENT_LONE : 0;
         const uint32_t t = code.temporary();
         code.emit({Op::CALL, mode, t, x.cell, node.token});
         x = Part{t, true, false};

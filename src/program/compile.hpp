@@ -89,14 +89,12 @@ void statement_compile(const Statement& statement, Compiler& compiler);
 CompiledProgram program_compile(const ProgramLines& lines);
 
 // A flow code that a constant target gives (GOTO 100, GOSUB 100): the
-// line number, or nothing where the target is computed. Inline, and the
-// integer read straight from its node, as every IF ... THEN GOTO asks.
+// line number, or nothing where the target is computed. Inline, as every
+// IF ... THEN GOTO asks.
 inline std::optional<int32_t> constant_target(const Expression& target) {
-  if (!target || target.root() != 1) return std::nullopt;
-  const Node& node = target[1];
-  if (node.kind == NodeKind::INTEGER) return static_cast<int32_t>(node.value);
-  if (node.kind == NodeKind::REAL) return number_to_int(node_literal(node));
-  return std::nullopt;
+  const std::optional<Number> literal = target.literal();
+  if (!literal) return std::nullopt;
+  return number_to_int(*literal);
 }
 
 }  // namespace ombrix

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "driver/save_load.hpp"
 #include "program/commands.hpp"
 
 namespace ombrix {
@@ -27,7 +26,13 @@ void numbered_line(Interpreter& interpreter, Scanner& scanner, int32_t line) {
 }  // namespace
 
 void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origin) {
+  Session session(interpreter);
+  interpret_line(session, text, origin);
+}
+
+void interpret_line(Session& session, const char* text, LineOrigin origin) {
   if (text == nullptr || text[0] == '\0') return;
+  Interpreter& interpreter = session.interpreter;
   Scanner scanner(text);
   // Commands and statements begin with a keyword, so a line that begins
   // with a number goes straight to the line-number step, as it would after
@@ -69,8 +74,8 @@ void interpret_line(Interpreter& interpreter, const char* text, LineOrigin origi
   // stand after a keyword ("LET 5" deletes line 5).
   const std::optional<Number> number = number_parse(scanner);
   if (!number) {
-    // SAVE and LOAD take over lines that are otherwise invalid.
-    if (!save_load_command(interpreter, text)) report_invalid();
+    // The session commands take over lines that are otherwise invalid.
+    if (!session_command_run(session, text)) report_invalid();
     return;
   }
   numbered_line(interpreter, scanner, number_to_int(*number));

@@ -121,6 +121,7 @@ int run_session(int argc, char* argv[]) {
   const TerminalPtr terminal = terminal_open(&interpreter.halt, argc == optind);
   StandardInputHost host(interpreter, terminal.get());
   interpreter.host = &host;
+  Session session(interpreter, terminal.get());
 
   ByteBufferPtr line = bf_alloc(32, 16);
   // Only a terminal gets the prompt. Asking once spares a system call per
@@ -145,7 +146,7 @@ int run_session(int argc, char* argv[]) {
       text = program_file_first_line(text);
       first_line = false;
     }
-    interpret_line(interpreter, text);
+    interpret_line(session, text);
     // A run reports and clears its own halt; one left by a direct statement
     // (Ctrl-C in a direct INPUT or SHELL) must not stop the next run.
     interpreter.halt = HALT_NONE;
@@ -155,7 +156,7 @@ int run_session(int argc, char* argv[]) {
   line.reset();
 
   // With exactly one argument (a file, or a lone "--") the program read is run once.
-  if (argc == 2) interpret_line(interpreter, "RUN");
+  if (argc == 2) interpret_line(session, "RUN");
   if (input != stdin) std::fclose(input);
   interpreter_reset(interpreter);
   patterns_free(interpreter.patterns);

@@ -1,7 +1,5 @@
 #include "driver/save_load.hpp"
 
-#include <strings.h>
-
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -95,7 +93,7 @@ void load(Interpreter& interpreter, const std::string& name) {
     return;
   }
   interpreter_reset(interpreter);
-  interpreter.program = std::move(program);
+  interpreter.program.replace(std::move(program));
   interpreter.file_name = name;
   for (const uint64_t line : rejected) report_not_program_line(name, line);
 }
@@ -108,45 +106,34 @@ void save(Interpreter& interpreter, const std::string& name) {
   interpreter.file_name = name;
 }
 
-// The command the line starts with, if any: the keyword stands alone,
-// followed by a blank, the name's quote or the line's end, so that SAVEX and
-// LOADS stay what they were.
-std::optional<Command> command_at_start(const char*& text) {
-  while (is_blank(*text)) ++text;
-  std::optional<Command> command;
-  if (strncasecmp(text, "SAVE", 4) == 0) command = Command::save;
-  if (strncasecmp(text, "LOAD", 4) == 0) command = Command::load;
-  if (!command) return std::nullopt;
-  const char after = text[4];
-  if (after != '\0' && after != '"' && !is_blank(after)) return std::nullopt;
-  text += 4;
-  return command;
+// The file name the command names, quoted; SAVE alone takes the one used
+// last. False, with the error reported, when there is none.
+bool file_name_of(Interpreter& interpreter, Command command, const char* rest, std::string& name) {
+  Scanner scanner(rest);
+  scan_next(scanner);
+  if (scanner.kind == TOK_STRING) {
+    const std::string_view quoted = scanner.text();
+    name = quoted.substr(1, quoted.size() - 2);
+    return true;
+  }
+  if (scanner.kind == TOK_EOL && command == Command::save && !interpreter.file_name.empty()) {
+    name = interpreter.file_name;
+    return true;
+  }
+  report_no_name(command);
+  return false;
 }
 
 }  // namespace
 
-bool save_load_command(Interpreter& interpreter, const char* text) {
-  if (!interpreter.file_commands) return false;
-  const std::optional<Command> command = command_at_start(text);
-  if (!command) return false;
-  Scanner scanner(text);
-  scan_next(scanner);
+void save_command(Session& session, const char* rest) {
   std::string name;
-  if (scanner.kind == TOK_STRING) {
-    const std::string_view quoted = scanner.text();
-    name = quoted.substr(1, quoted.size() - 2);
-  } else if (scanner.kind == TOK_EOL && *command == Command::save && !interpreter.file_name.empty()) {
-    name = interpreter.file_name;
-  } else {
-    report_no_name(*command);
-    return true;
-  }
-  if (*command == Command::save) {
-    save(interpreter, name);
-  } else {
-    load(interpreter, name);
-  }
-  return true;
+  if (file_name_of(session.interpreter, Command::save, rest, name)) save(session.interpreter, name);
+}
+
+void load_command(Session& session, const char* rest) {
+  std::string name;
+  if (file_name_of(session.interpreter, Command::load, rest, name)) load(session.interpreter, name);
 }
 
 }  // namespace ombrix

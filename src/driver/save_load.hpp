@@ -1,22 +1,18 @@
-// The commands SAVE and LOAD, which keep the program in a file and bring it
-// back. They take over lines the language rejects: the dispatcher offers a
-// line here only where it would report it as invalid.
+// The session commands SAVE and LOAD, which keep the program in a file and
+// bring it back (rows of the session command table).
 //
 //   save -> SAVE [string]
 //   load -> LOAD string
 //
-// The keyword, in any letter case, starts the line (after blanks) and is
-// followed by a blank, a double quote or the line's end; whatever follows
-// the file name is ignored, as after any command.
+// Whatever follows the file name is ignored, as after any command.
 #pragma once
 
-#include "program/interpreter.hpp"
+#include "driver/session_commands.hpp"
 
 namespace ombrix {
 
-// Runs the line when it is a SAVE or LOAD command and returns true; returns
-// false, having done nothing, for any other line. Every failure is reported
-// on standard error as one "ERROR: ..." line and changes nothing.
+// Every failure is reported on standard error as one "ERROR: ..." line and
+// changes nothing. `rest` is the line after the command's name.
 //
 // SAVE "name" writes what LIST prints into the file; SAVE alone uses the
 // name that SAVE or LOAD used last with success. LOAD "name" reads the file
@@ -27,6 +23,7 @@ namespace ombrix {
 // nothing: a line that is not a numbered program line is reported with its
 // number in the file and left out; empty and blank lines are skipped, and a
 // line number alone deletes that line as typed.
-bool save_load_command(Interpreter& interpreter, const char* text);
+void save_command(Session& session, const char* rest);
+void load_command(Session& session, const char* rest);
 
 }  // namespace ombrix

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "driver/history_file.hpp"
+#include "driver/session_commands.hpp"
 #include "program/interpreter.hpp"
 
 #ifdef OMBRIX_HAVE_LIBEDIT
@@ -24,14 +25,12 @@ namespace ombrix {
 
 namespace {
 
-// Every keyword of the token table, and the two commands that are read at the
-// start of a line without a token of their own (SAVE, LOAD). A unit test holds
-// the list to the table.
-constexpr std::array<std::string_view, 41> COMPLETION_WORDS = {
-    "ABS",       "ATN",  "BEEP",  "CLEAR",  "CLS",  "COS",  "COT",   "END",  "EXP",   "FOR",  "GOSUB",
-    "GOTO",      "IF",   "INPUT", "INT",    "LET",  "LIST", "LOAD",  "LOG",  "MOD",   "NEXT", "PRINT",
-    "RANDOMIZE", "REM",  "RENUM", "RETURN", "RND",  "RUN",  "SAVE",  "SGN",  "SHELL", "SIN",  "SQR",
-    "STEP",      "STOP", "TAN",   "THEN",   "TIME", "TO",   "TROFF", "TRON",
+// Every keyword of the token table; the session commands' names come from
+// their own table. A unit test holds the list to the token table.
+constexpr std::array<std::string_view, 39> COMPLETION_WORDS = {
+    "ABS",   "ATN", "BEEP",  "CLEAR", "CLS", "COS",  "COT",  "END",   "EXP",       "FOR",  "GOSUB", "GOTO",   "IF",
+    "INPUT", "INT", "LET",   "LIST",  "LOG", "MOD",  "NEXT", "PRINT", "RANDOMIZE", "REM",  "RENUM", "RETURN", "RND",
+    "RUN",   "SGN", "SHELL", "SIN",   "SQR", "STEP", "STOP", "TAN",   "THEN",      "TIME", "TO",    "TROFF",  "TRON",
 };
 static_assert(std::is_sorted(COMPLETION_WORDS.begin(), COMPLETION_WORDS.end()));
 
@@ -57,12 +56,17 @@ void record_interrupt(int) {
 
 std::vector<std::string_view> terminal_completions(std::string_view typed) {
   std::vector<std::string_view> words;
-  for (const std::string_view word : COMPLETION_WORDS) {
-    if (word.size() < typed.size()) continue;
+  const auto offer = [&](std::string_view word) {
+    if (word.size() < typed.size()) return;
     if (std::equal(typed.begin(), typed.end(), word.begin(), [](char a, char b) { return upper(a) == b; })) {
       words.push_back(word);
     }
-  }
+  };
+  for (const std::string_view word : COMPLETION_WORDS) offer(word);
+  for (const SessionCommand& command : session_commands()) offer(command.name);
+  std::sort(words.begin(), words.end());
+  // A command that is also a keyword (STEP) is offered once.
+  words.erase(std::unique(words.begin(), words.end()), words.end());
   return words;
 }
 

@@ -11,6 +11,7 @@ namespace ombrix {
 
 void Program::insert(int32_t number, Statement&& statement) {
   if (number <= 0) return;  // dropped silently, with its statement
+  ++changes_;
   compiled_.reset();
   lines_.emplace_back(number, std::move(statement));
   if (waiting_ == 0 && number > last_number_) {
@@ -25,6 +26,7 @@ void Program::erase(int32_t number) {
   // With no edit waiting, a number that no line has changes nothing, and
   // the compiled program stays.
   if (waiting_ == 0 && line_find(lines_, number) == lines_.end()) return;
+  ++changes_;
   compiled_.reset();
   lines_.emplace_back(-number, Statement{EndStatement{}});
   ++waiting_;
@@ -59,13 +61,21 @@ void Program::apply_waiting_edits() const {
 void Program::clear() {
   // The compiled program's large arrays go first: freeing a large block
   // makes malloc merge the small ones already freed.
+  ++changes_;
   compiled_.reset();
   lines_.clear();
   waiting_ = 0;
   last_number_ = 0;
 }
 
+void Program::replace(Program&& other) {
+  const uint64_t changes = changes_ + 1;
+  *this = std::move(other);
+  changes_ = changes;
+}
+
 void Program::renumber() {
+  ++changes_;
   const ProgramLines& lines = this->lines();
   std::vector<int32_t> old_numbers;
   old_numbers.reserve(lines.size());

@@ -31,6 +31,8 @@ class Program {
   void insert(int32_t number, Statement&& statement);
   void erase(int32_t number);
   void clear();
+  // Takes the lines of `other` in place of these (LOAD), as one change.
+  void replace(Program&& other);
   // Numbers the lines 10, 20, 30 ... in order. A GOTO or GOSUB target written
   // as a plain line number follows its line; any other target stays as it is
   // and is reported on standard error.
@@ -45,6 +47,10 @@ class Program {
   }
   // The program compiled; valid until the next change.
   CompiledProgram& compiled();
+  // Grows with every change to the lines (a line stored or deleted, CLEAR,
+  // RENUM, LOAD): whatever depends on the lines as they were (a stopped run)
+  // can tell whether they still are.
+  uint64_t change_count() const { return changes_; }
 
  private:
   // Sorts the waiting edits by number and merges them in: the last edit of
@@ -61,6 +67,7 @@ class Program {
   // apart because a deque's last element costs several steps to reach.
   mutable int32_t last_number_ = 0;
   std::optional<CompiledProgram> compiled_;  // none while it is out of date
+  uint64_t changes_ = 0;
 };
 
 // Writes "%d " and the statement's listing and a line end to `out`.
